@@ -1,0 +1,41 @@
+// The key file: a one-line script below the installation directory that assigns the Access key
+// to the extension's `accessKey` variable.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace storage {
+
+std::wstring keyFilePath(std::wstring_view installPath);
+
+// The key file's whole content for a key already in the ANSI code page.
+std::string keyFileLine(std::string_view ansiKey);
+
+// Finds the key in the key file's bytes as they arrive, so that a reader can stop as soon as the
+// key is known: it is what stands between the first two double quotes of the first line.
+class AccessKeyScanner {
+ public:
+  // Takes the next bytes of the file. True once the rest of the file cannot change the result.
+  bool take(std::string_view bytes);
+  // The key's bytes, or nothing when the first line holds no key. Valid after the last take().
+  std::optional<std::string> key() const;
+
+ private:
+  enum class State { LeadingBlanks, BeforeKey, InKey, Found, NoKey };
+  State state_ = State::LeadingBlanks;
+  std::string key_;
+};
+
+// The key in a whole key file's bytes.
+std::optional<std::string> findAccessKey(std::string_view fileBytes);
+
+// Reads the key from the key file below `installPath`. Throws StorageError.
+std::wstring readCurrentAccessKey(std::wstring_view installPath);
+
+// Replaces the key file below `installPath` with the line for `newAccessKey`, in one step: the
+// old line stays whole until the new one is on disk. Throws StorageError.
+void saveNewAccessKey(std::wstring_view installPath, std::wstring_view newAccessKey);
+
+}  // namespace storage

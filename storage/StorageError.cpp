@@ -1,0 +1,57 @@
+#include "storage/StorageError.h"
+
+namespace storage {
+
+namespace {
+
+std::wstring composeMessage(const std::wstring& whatFailed, const std::wstring& path,
+                            const std::wstring& reason) {
+  std::wstring text = whatFailed;
+  if (!path.empty()) text += L"\r\n\r\nFile: " + path;
+  if (!reason.empty()) text += L"\r\nReason: " + reason;
+  return text;
+}
+
+}  // namespace
+
+StorageError::StorageError(StorageFailure kind, std::wstring whatFailed, std::wstring path,
+                           std::wstring reason)
+    : std::runtime_error(toUtf8(composeMessage(whatFailed, path, reason))),
+      kind_(kind),
+      path_(std::move(path)),
+      reason_(std::move(reason)),
+      message_(composeMessage(whatFailed, path_, reason_)) {}
+
+std::string toUtf8(std::wstring_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = static_cast<char32_t>(text[i]);
+    // wchar_t is UTF-16 on Windows: join surrogate pairs.
+    if (sizeof(wchar_t) == 2 && c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
+      char32_t low = static_cast<char32_t>(text[i + 1]);
+      if (low >= 0xDC00 && low < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      }
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace storage

@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include "storage/StorageError.h"
+#include "tests/support/RecordingWindow.h"
+#include "window/Form1.h"
+
+namespace {
+
+using storage::StorageError;
+using storage::StorageFailure;
+using testing_support::RecordingWindow;
+using window::Control;
+using Calls = std::vector<std::string>;
+
+// Storage that holds the key file's key in memory and records what the window asks of it.
+class FakeStorage : public storage::KeyStorage {
+ public:
+  std::optional<std::wstring> installPath = L"C:\\Quorvantis";
+  std::wstring fileKey = L"OLD-KEY";
+  bool failRead = false;
+  bool failWrite = false;
+  std::vector<std::string> calls;
+  // What the key file gives back for a written key; the reader may not return it whole.
+  std::function<std::wstring(const std::wstring&)> readBack = [](const std::wstring& k) {
+    return k;
+  };
+
+  std::optional<std::wstring> readRegistryString(storage::RegistryRoot root,
+                                                 std::wstring_view subKey,
+                                                 std::wstring_view valueName) override {
+    EXPECT_EQ(root, storage::RegistryRoot::CurrentUser);
+    calls.push_back("registry " + testing_support::narrow(subKey) + "|" +
+                    testing_support::narrow(valueName));
+    return installPath;
+  }
+  std::wstring readCurrentAccessKey(const std::wstring& path) override {
+    calls.push_back("read " + testing_support::narrow(path));
+    if (failRead) throw StorageError(StorageFailure::FileNotFound, L"read", path, L"missing");
+    return fileKey;
+  }
+  void saveNewAccessKey(const std::wstring& path, const std::wstring& key) override {
+    calls.push_back("save " + testing_support::narrow(path) + "|" + testing_support::narrow(key));
+    if (failWrite) throw StorageError(StorageFailure::AccessDenied, L"write", path, L"read-only");
+    fileKey = readBack(key);
+  }
+};
+
+class Form1Test : public ::testing::Test {
+ protected:
+  Form1Test() { window.form = &form; }
+
+  void loadFound() {
+    form.load();
+    window.calls.clear();
+    storage.calls.clear();
+  }
+
+  RecordingWindow window;
+  FakeStorage storage;
+  window::Form1 form{window, storage};
+};
+
+TEST_F(Form1Test, LoadWithoutInstallationShowsTheNotFoundMessageAndExitAlone) {
+  for (std::optional<std::wstring> registryValue :
+       {std::optional<std::wstring>(), std::optional<std::wstring>(L"")}) {
+    RecordingWindow window;
+    FakeStorage storage;
+    storage.installPath = registryValue;
+    window::Form1 form(window, storage);
+    form.load();
+
+    EXPECT_EQ(storage.calls, Calls{"registry Software\\Quorvantis|"});
+    EXPECT_EQ(window.calls,
+              (Calls{"hide Label1", "hide Label2", "hide Label3", "hide Text1",
+                     "hide Command_Update", "colour Label4=002A00AC",
+                     "text Label4=Information about the current Access key can not be found.\r\n"
+                     "Probably Quorvantis was not installed properly.\r\n"
+                     "Please try to install program again.",
+                     "show Form1", "focus Form1"}));
+    EXPECT_EQ(form.installPath(), L"");
+  }
+}
+
+TEST_F(Form1Test, LoadWithInstallationShowsTheKeyAndWaitsForANewOne) {
+  form.load();
+
+  EXPECT_EQ(storage.calls, (Calls{"registry Software\\Quorvantis|", "read C:\\Quorvantis"}));
+  EXPECT_EQ(window.calls, (Calls{"text Label2=OLD-KEY", "disable Command_Update",
+                                 "text Label4=If you have changed the Access key at your "
+                                 "Quorvantis Account,\r\nyou should update it below as well.",
+                                 "show Form1", "focus Form1"}));
+  EXPECT_EQ(form.currentAccessKey(), L"OLD-KEY");
+  EXPECT_EQ(window.controls[Control::Label4].colour, 0xFFFFFFFFu) << "keeps its design colour";
+  EXPECT_FALSE(window.controls[Control::Label5].visible);
+}
+
+TEST_F(Form1Test, LoadStopsAtAFailedReadAndNeverShowsTheWindow) {
+  storage.failRead = true;
+
+  EXPECT_THROW(form.load(), StorageError);
+  EXPECT_TRUE(window.calls.empty());
+  EXPECT_FALSE(window.shown);
+  EXPECT_EQ(window.controls[Control::Label2].text, L"Temp value");
+  EXPECT_FALSE(form.currentAccessKey().has_value());
+}
+
+TEST_F(Form1Test, ChangesEnableUpdateExactlyWhileTheBoxHoldsText) {
+  loadFound();
+
+  window.type(L"a");
+  EXPECT_EQ(window.calls, (Calls{"hide Label5", "enable Command_Update"}));
+  window.calls.clear();
+  window.type(L"");
+  EXPECT_EQ(window.calls, (Calls{"hide Label5", "disable Command_Update"}));
+  window.type(L"   ");
+  EXPECT_TRUE(window.controls[Control::Command_Update].enabled) << "blanks count by length";
+}
+
+TEST_F(Form1Test, UpdateWritesReadsBackClearsAndConfirmsInOrder) {
+  loadFound();
+  window.type(L" NEW KEY ");
+  window.calls.clear();
+
+  form.updateClicked();
+
+  EXPECT_EQ(storage.calls, (Calls{"save C:\\Quorvantis| NEW KEY ", "read C:\\Quorvantis"}));
+  // Clearing Text1 runs the change handler inside the update, before Label5 is shown.
+  EXPECT_EQ(window.calls, (Calls{"text Label2= NEW KEY ", "text Text1=", "hide Label5",
+                                 "disable Command_Update", "show Label5", "focus Command_Exit"}));
+  EXPECT_EQ(form.newAccessKey(), L"");
+  EXPECT_EQ(form.currentAccessKey(), L" NEW KEY ");
+  EXPECT_TRUE(window.controls[Control::Label5].visible);
+}
+
+TEST_F(Form1Test, UpdateShowsTheKeyAsTheFileGivesItBack) {
+  loadFound();
+  storage.readBack = [](const std::wstring& k) { return k.substr(0, 3); };
+  window.type(L"ABCDEF");
+
+  form.updateClicked();
+
+  EXPECT_EQ(window.controls[Control::Label2].text, L"ABC");
+}
+
+TEST_F(Form1Test, TypingAfterAnUpdateHidesTheConfirmationAndASecondUpdateRepeats) {
+  loadFound();
+  window.type(L"FIRST");
+  form.updateClicked();
+  window.type(L"S");
+  EXPECT_FALSE(window.controls[Control::Label5].visible);
+  EXPECT_TRUE(window.controls[Control::Command_Update].enabled);
+
+  window.type(L"SECOND");
+  form.updateClicked();
+  EXPECT_EQ(storage.fileKey, L"SECOND");
+  EXPECT_EQ(window.controls[Control::Label2].text, L"SECOND");
+  EXPECT_TRUE(window.controls[Control::Label5].visible);
+  EXPECT_EQ(window.focused, Control::Command_Exit);
+}
+
+TEST_F(Form1Test, AKeyWithADoubleQuoteIsRefusedBeforeTheFileIsTouched) {
+  loadFound();
+  window.type(L"ab\"cd");
+  window.calls.clear();
+
+  form.updateClicked();
+
+  EXPECT_TRUE(storage.calls.empty());
+  EXPECT_EQ(window.calls, Calls{"tell The Access key cannot contain a double quote."});
+  EXPECT_EQ(window.controls[Control::Text1].text, L"ab\"cd");
+  EXPECT_EQ(window.controls[Control::Label2].text, L"OLD-KEY");
+  EXPECT_EQ(form.newAccessKey(), L"");
+}
+
+TEST_F(Form1Test, AFailedWriteStopsTheUpdateWithEverythingShownUnchanged) {
+  loadFound();
+  window.type(L"NEW");
+  window.calls.clear();
+  storage.failWrite = true;
+
+  EXPECT_THROW(form.updateClicked(), StorageError);
+  EXPECT_TRUE(window.calls.empty());
+  EXPECT_EQ(form.newAccessKey(), L"NEW");
+  EXPECT_EQ(window.controls[Control::Text1].text, L"NEW");
+}
+
+TEST_F(Form1Test, AFailedReadBackStopsTheUpdateAfterTheWrite) {
+  loadFound();
+  window.type(L"NEW");
+  window.calls.clear();
+  storage.failRead = true;
+
+  EXPECT_THROW(form.updateClicked(), StorageError);
+  EXPECT_EQ(storage.fileKey, L"NEW");
+  EXPECT_TRUE(window.calls.empty()) << "Label2 keeps the old key";
+  EXPECT_EQ(form.currentAccessKey(), L"OLD-KEY");
+}
+
+TEST_F(Form1Test, ExitUnloadsAndWritesNothing) {
+  loadFound();
+  window.type(L"typed but not submitted");
+  window.calls.clear();
+
+  form.exitClicked();
+
+  EXPECT_EQ(window.calls, Calls{"unload Form1"});
+  EXPECT_TRUE(storage.calls.empty());
+}
+
+}  // namespace

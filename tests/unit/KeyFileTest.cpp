@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "storage/KeyFile.h"
+#include "storage/StorageError.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using storage::findAccessKey;
+using storage::StorageError;
+using storage::StorageFailure;
+
+TEST(KeyFileFormat, TheWriterMakesExactlyOneLine) {
+  EXPECT_EQ(storage::keyFileLine("K-123"), "var accessKey = \"K-123\";\r\n");
+  EXPECT_EQ(storage::keyFileLine(""), "var accessKey = \"\";\r\n");
+  EXPECT_EQ(storage::keyFileLine("a,b\\c"), "var accessKey = \"a,b\\c\";\r\n");
+}
+
+TEST(KeyFileFormat, ThePathIsBuiltWithoutNormalising) {
+  EXPECT_EQ(storage::keyFilePath(L"C:\\Q"), L"C:\\Q\\Firefox\\chrome\\content\\quorvantis.ini");
+  EXPECT_EQ(storage::keyFilePath(L"C:\\Q\\"), L"C:\\Q\\\\Firefox\\chrome\\content\\quorvantis.ini");
+}
+
+TEST(KeyFileReader, FindsTheKeyBetweenTheFirstTwoDoubleQuotesOfTheFirstLine) {
+  struct Case {
+    const char* file;
+    const char* key;
+  };
+  const Case cases[] = {
+      {"var accessKey = \"K1\";\r\n", "K1"},
+      {"var accessKey = \"K1\";\n", "K1"},                            // LF only
+      {"var accessKey = \"K1\"", "K1"},                               // no line end, no ";"
+      {"var accessKey = \"K1\"; // note\r\nsecond \"x\"\r\n", "K1"},  // another writer's lines
+      {"   var accessKey = \"K1\";", "K1"},                           // leading blanks
+      {"let key=\"K1\"", "K1"},                                       // another prefix
+      {"var accessKey = \"a\"b\";", "a"},                             // three double quotes
+      {"var accessKey = \"\";\r\n", ""},                              // adjacent double quotes
+      {"var accessKey = \" spaced \";", " spaced "},
+      {"var accessKey = \"a,b,c\";\r\n", "a,b,c"},  // a comma in the key
+      {"var a, accessKey = \"K1\";", "K1"},
+      {"\tvar x = \"K1\"", "K1"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(findAccessKey(c.file), std::optional<std::string>(c.key)) << c.file;
+  }
+}
+
+TEST(KeyFileReader, FindsNoKeyWhereTheFirstLineHoldsFewerThanTwoDoubleQuotes) {
+  for (const char* file : {"", "var accessKey = 'K1';", "var accessKey = \"K1;\r\n\"", "\r\n\"K1\"",
+                           "\"K1\" is quoted first", "   \"K1\"", "no quotes at all"}) {
+    EXPECT_EQ(findAccessKey(file), std::nullopt) << file;
+  }
+}
+
+TEST(KeyFileReader, AKeyOfAHundredThousandCharactersReadsWhole) {
+  const std::string key(100000, 'k');
+  EXPECT_EQ(findAccessKey(storage::keyFileLine(key)), key);
+}
+
+TEST(KeyFileReader, GivesTheSameKeyHoweverTheBytesArrive) {
+  const std::string file = "  var accessKey = \"K,1 2\";\r\nnext \"line\"";
+  for (size_t cut = 0; cut <= file.size(); ++cut) {
+    storage::AccessKeyScanner scanner;
+    if (!scanner.take(std::string_view(file).substr(0, cut))) {
+      scanner.take(std::string_view(file).substr(cut));
+    }
+    EXPECT_EQ(scanner.key(), std::optional<std::string>("K,1 2")) << "cut at " << cut;
+  }
+}
+
+TEST(KeyFileReader, StopsOnceTheKeyIsKnown) {
+  storage::AccessKeyScanner scanner;
+  EXPECT_FALSE(scanner.take("var accessKey = \"ab"));
+  EXPECT_TRUE(scanner.take("c\";"));
+  EXPECT_TRUE(scanner.take(std::string(1000, 'x')));
+  EXPECT_EQ(scanner.key(), "abc");
+}
+
+// The key file on disk below a fresh installation folder.
+class KeyFileOnDisk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    install = fs::temp_directory_path() /
+              ("uak-test-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(install);
+    content = install / "Firefox" / "chrome" / "content";
+    fs::create_directories(content);
+    file = content / "quorvantis.ini";
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::permissions(file, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(install);
+  }
+
+  std::wstring installPath() const { return install.wstring(); }
+  void writeFile(const std::string& bytes) const { std::ofstream(file, std::ios::binary) << bytes; }
+  std::string fileBytes() const {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  size_t filesInFolder() const {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(content), {}));
+  }
+  StorageFailure readFailure() const {
+    try {
+      storage::readCurrentAccessKey(installPath());
+    } catch (const StorageError& e) {
+      return e.kind();
+    }
+    ADD_FAILURE() << "read succeeded";
+    return StorageFailure::SystemError;
+  }
+
+  fs::path install, content, file;
+};
+
+TEST_F(KeyFileOnDisk, KeysRoundTripThroughTheFile) {
+  for (const std::wstring& key :
+       std::vector<std::wstring>{L"PLAIN-KEY", L"  blanks at both ends  ", L"a,b,c", L"",
+                                 L"back\\slash", L"caf\u00e9 \u20ac", std::wstring(40000, L'z')}) {
+    storage::saveNewAccessKey(installPath(), key);
+    EXPECT_EQ(storage::readCurrentAccessKey(installPath()), key);
+  }
+}
+
+TEST_F(KeyFileOnDisk, TheFileHoldsTheLineInTheAnsiCodePage) {
+  storage::saveNewAccessKey(installPath(), L"caf\u00e9\u20ac");
+  EXPECT_EQ(fileBytes(), "var accessKey = \"caf\xe9\x80\";\r\n");
+}
+
+TEST_F(KeyFileOnDisk, ReadFailuresSayWhatIsWrong) {
+  EXPECT_EQ(readFailure(), StorageFailure::FileNotFound);
+  writeFile("");
+  EXPECT_EQ(readFailure(), StorageFailure::EmptyKeyFile);
+  writeFile("accessKey = none\r\n");
+  EXPECT_EQ(readFailure(), StorageFailure::NoKeyInFile);
+  fs::remove_all(install / "Firefox");
+  EXPECT_EQ(readFailure(), StorageFailure::PathNotFound);
+}
+
+TEST_F(KeyFileOnDisk, TheMessageNamesThePathAndTheReason) {
+  try {
+    storage::readCurrentAccessKey(installPath());
+    FAIL() << "read succeeded";
+  } catch (const StorageError& e) {
+    EXPECT_NE(e.message().find(storage::keyFilePath(installPath())), std::wstring::npos);
+    EXPECT_NE(e.message().find(e.reason()), std::wstring::npos);
+    EXPECT_FALSE(e.reason().empty());
+  }
+}
+
+TEST_F(KeyFileOnDisk, AReadOnlyFileIsRefusedAndLeftUntouched) {
+  writeFile("var accessKey = \"KEEP\";\r\n");
+  fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  try {
+    storage::saveNewAccessKey(installPath(), L"NEW");
+    FAIL() << "write succeeded";
+  } catch (const StorageError& e) {
+    EXPECT_EQ(e.kind(), StorageFailure::AccessDenied);
+  }
+  EXPECT_EQ(fileBytes(), "var accessKey = \"KEEP\";\r\n");
+  EXPECT_EQ(filesInFolder(), 1u) << "no temporary file is left";
+}
+
+TEST_F(KeyFileOnDisk, AMissingFolderFailsAsPathNotFound) {
+  fs::remove_all(install / "Firefox");
+  try {
+    storage::saveNewAccessKey(installPath(), L"NEW");
+    FAIL() << "write succeeded";
+  } catch (const StorageError& e) {
+    EXPECT_EQ(e.kind(), StorageFailure::PathNotFound);
+  }
+  EXPECT_FALSE(fs::exists(install / "Firefox"));
+}
+
+TEST_F(KeyFileOnDisk, AWriteLeavesOnlyTheKeyFile) {
+  storage::saveNewAccessKey(installPath(), L"FIRST");
+  storage::saveNewAccessKey(installPath(), L"SECOND");
+  EXPECT_EQ(filesInFolder(), 1u);
+  EXPECT_EQ(fileBytes(), "var accessKey = \"SECOND\";\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+#include "window/Form1.h"
+
+namespace window {
+
+void Form1::load() {
+  installPath_ =
+      storage_.readRegistryString(storage::RegistryRoot::CurrentUser, kInstallSubKey, L"")
+          .value_or(std::wstring());
+  if (installPath_.empty()) {
+    window_.setVisible(Control::Label1, false);
+    window_.setVisible(Control::Label2, false);
+    window_.setVisible(Control::Label3, false);
+    window_.setVisible(Control::Text1, false);
+    window_.setVisible(Control::Command_Update, false);
+    window_.setTextColour(Control::Label4, kNotFoundColour);
+    window_.setText(Control::Label4, kNotFoundMessage);
+  } else {
+    window_.setText(Control::Label2, readCurrentAccessKey());
+    window_.setEnabled(Control::Command_Update, false);
+    window_.setText(Control::Label4, kInstructions);
+  }
+  window_.showWindow();
+  window_.focusWindow();
+}
+
+void Form1::text1Changed() {
+  window_.setVisible(Control::Label5, false);
+  window_.setEnabled(Control::Command_Update, !window_.text(Control::Text1).empty());
+}
+
+void Form1::updateClicked() {
+  std::wstring typed = window_.text(Control::Text1);
+  // The key is written into a double-quoted script string without escaping, so a double quote
+  // would cut the key short for the extension and for every later read.
+  if (typed.find(L'"') != std::wstring::npos) {
+    window_.tellUser(kNoDoubleQuote);
+    return;
+  }
+  newAccessKey_ = std::move(typed);
+  saveNewAccessKey();
+  window_.setText(Control::Label2, readCurrentAccessKey());
+  window_.setText(Control::Text1, L"");
+  newAccessKey_.clear();
+  window_.setVisible(Control::Label5, true);
+  window_.focus(Control::Command_Exit);
+}
+
+void Form1::exitClicked() { window_.unload(); }
+
+void Form1::saveNewAccessKey() { storage_.saveNewAccessKey(installPath_, newAccessKey_); }
+
+std::wstring Form1::readCurrentAccessKey() {
+  currentAccessKey_ = storage_.readCurrentAccessKey(installPath_);
+  return *currentAccessKey_;
+}
+
+}  // namespace window

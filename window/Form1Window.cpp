@@ -1,0 +1,385 @@
+#include "window/Form1Window.h"
+
+#include <stdexcept>
+#include <string>
+
+#include "resources/resource.h"
+#include "storage/StorageError.h"
+
+namespace window {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"QuorvantisUpdateAccessKey";
+constexpr int kFontTenthsOfPoint = 83;  // 8.25 pt: the classic dialog font's size
+constexpr int kPointsPerInch = 72;
+constexpr BYTE kRussianCharset = 204;
+
+template <typename Function>
+Function user32Function(const char* name) {
+  return reinterpret_cast<Function>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+// Per-monitor DPI functions exist from Windows 10 on; earlier systems have one DPI for all.
+int dpiOfWindow(HWND hwnd) {
+  static const auto getDpiForWindow = user32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  if (getDpiForWindow) return static_cast<int>(getDpiForWindow(hwnd));
+  HDC dc = GetDC(hwnd);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(hwnd, dc);
+  return dpi;
+}
+
+RECT windowRectForClient(int width, int height, DWORD style, DWORD exStyle, int dpi) {
+  static const auto adjustForDpi =
+      user32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+  RECT rect{0, 0, width, height};
+  if (adjustForDpi) {
+    adjustForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi));
+  } else {
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+  }
+  return rect;
+}
+
+HFONT createDialogFont(int dpi, int weight, BYTE charset) {
+  LOGFONTW font{};
+  font.lfHeight = -MulDiv(kFontTenthsOfPoint, dpi, kPointsPerInch * 10);
+  font.lfWeight = weight;
+  font.lfCharSet = charset;
+  font.lfQuality = CLEARTYPE_QUALITY;
+  lstrcpyW(font.lfFaceName, L"MS Sans Serif");
+  return CreateFontIndirectW(&font);
+}
+
+std::wstring describe(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const storage::StorageError& e) {
+    return e.message();
+  } catch (const std::exception& e) {
+    const std::string what = e.what();
+    return std::wstring(what.begin(), what.end());
+  } catch (...) {
+    return L"An unexpected error occurred.";
+  }
+}
+
+}  // namespace
+
+Form1Window::Form1Window(HINSTANCE instance) : instance_(instance) {
+  bigIcon_.reset(
+      static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP_ICON), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
+  smallIcon_.reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP_ICON),
+                                                 IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                 GetSystemMetrics(SM_CYSMICON), 0)));
+  logo_.reset(static_cast<HBITMAP>(
+      LoadImageW(instance, MAKEINTRESOURCEW(IDB_LOGO), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = bigIcon_.get();
+  windowClass.hIconSm = smallIcon_.get();
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClassName;
+  if (!RegisterClassExW(&windowClass)) throw std::runtime_error("RegisterClassEx failed");
+
+  CreateWindowExW(0, kClassName, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+  if (!hwnd_) throw std::runtime_error("CreateWindowEx failed");
+  createControls();
+  layOut(dpiOfWindow(hwnd_));
+
+  // Centred on the screen the window first appears on.
+  RECT frame;
+  GetWindowRect(hwnd_, &frame);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& screen = monitor.rcMonitor;
+  SetWindowPos(hwnd_, nullptr,
+               screen.left + (screen.right - screen.left - (frame.right - frame.left)) / 2,
+               screen.top + (screen.bottom - screen.top - (frame.bottom - frame.top)) / 2, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+Form1Window::~Form1Window() {
+  if (hwnd_) DestroyWindow(hwnd_);
+  UnregisterClassW(kClassName, instance_);
+}
+
+void Form1Window::createControls() {
+  for (const ControlDesign& design : kControls) {
+    const wchar_t* className = L"STATIC";
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD exStyle = 0;
+    switch (design.kind) {
+      case ControlKind::Label:
+        // No prefix: an "&" in a key is shown as it is.
+        style |= SS_LEFT | SS_NOPREFIX;
+        break;
+      case ControlKind::TextBox:
+        className = L"EDIT";
+        style |= WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
+        exStyle |= WS_EX_CLIENTEDGE;
+        break;
+      case ControlKind::Button:
+        className = L"BUTTON";
+        style |= WS_TABSTOP | BS_PUSHBUTTON;
+        break;
+      case ControlKind::Picture:
+        style |= SS_OWNERDRAW;
+        break;
+    }
+    if (design.control == Control::Label5) style &= ~WS_VISIBLE;
+    const HWND control =
+        CreateWindowExW(exStyle, className, design.text, style, 0, 0, 0, 0, hwnd_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(design.control))),
+                        instance_, nullptr);
+    if (!control) throw std::runtime_error("creating a control failed");
+    controls_[static_cast<size_t>(design.control)] = control;
+  }
+  // The text box holds keys of any length.
+  SendMessageW(handleOf(Control::Text1), EM_SETLIMITTEXT, 0, 0);
+}
+
+void Form1Window::layOut(int dpi) {
+  regularFont_.reset(createDialogFont(dpi, FW_NORMAL, DEFAULT_CHARSET));
+  boldFont_.reset(createDialogFont(dpi, FW_BOLD, kRussianCharset));
+  for (const ControlDesign& design : kControls) {
+    const HWND control = handleOf(design.control);
+    MoveWindow(control, scaled(design.left, dpi), scaled(design.top, dpi),
+               scaled(design.width, dpi), scaled(design.height, dpi), FALSE);
+    const HFONT font = design.control == Control::Label2 ? boldFont_.get() : regularFont_.get();
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
+  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+  const RECT frame = windowRectForClient(scaled(kClientWidth, dpi), scaled(kClientHeight, dpi),
+                                         style, exStyle, dpi);
+  SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+LRESULT CALLBACK Form1Window::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  Form1Window* self = nullptr;
+  if (message == WM_NCCREATE) {
+    self = static_cast<Form1Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<Form1Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    self->hwnd_ = nullptr;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  // Nothing may unwind through the system's code: every handler's error stops here.
+  try {
+    return self->handleMessage(message, wParam, lParam);
+  } catch (...) {
+    self->fail(std::current_exception());
+    return 0;
+  }
+}
+
+LRESULT Form1Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      onCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_CTLCOLORSTATIC:
+      return onControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_DRAWITEM:
+      onDrawLogo(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_ACTIVATE:
+      onActivate(LOWORD(wParam) != WA_INACTIVE);
+      return 0;
+    case WM_DPICHANGED:
+      onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(error_ ? 1 : 0);
+      return 0;
+    default:
+      return DefWindowProcW(hwnd_, message, wParam, lParam);
+  }
+}
+
+void Form1Window::onCommand(int id, int code) {
+  if (!form_) return;
+  if (id == controlId(Control::Text1) && code == EN_CHANGE) {
+    runHandler([this] { form_->text1Changed(); });
+  } else if (id == controlId(Control::Command_Update) && code == BN_CLICKED) {
+    runHandler([this] { form_->updateClicked(); });
+  } else if (id == controlId(Control::Command_Exit) && code == BN_CLICKED) {
+    runHandler([this] { form_->exitClicked(); });
+  }
+}
+
+LRESULT Form1Window::onControlColour(HDC dc, HWND hwnd) {
+  const std::optional<Control> control = controlOf(hwnd);
+  COLORREF colour = GetSysColor(COLOR_BTNTEXT);
+  if (control == Control::Label2) colour = RGB(0, 0, 0);
+  if (control && textColours_[static_cast<size_t>(*control)]) {
+    colour = *textColours_[static_cast<size_t>(*control)];
+  }
+  SetTextColor(dc, colour);
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void Form1Window::onDrawLogo(const DRAWITEMSTRUCT& item) {
+  const RECT& area = item.rcItem;
+  FillRect(item.hDC, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  if (!logo_) return;
+  BITMAP info{};
+  GetObjectW(logo_.get(), sizeof info, &info);
+  HDC source = CreateCompatibleDC(item.hDC);
+  const HGDIOBJ previous = SelectObject(source, logo_.get());
+  // The logo keeps its size against the layout: 1:1 at 96 DPI, scaled smoothly above.
+  SetStretchBltMode(item.hDC, HALFTONE);
+  StretchBlt(item.hDC, area.left, area.top, area.right - area.left, area.bottom - area.top, source,
+             0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+  SelectObject(source, previous);
+  DeleteDC(source);
+}
+
+void Form1Window::onActivate(bool active) {
+  if (!active) {
+    focusBeforeDeactivation_ = GetFocus();
+    return;
+  }
+  const std::optional<Control> previous = controlOf(focusBeforeDeactivation_);
+  if (previous && canTakeFocus(*previous)) {
+    SetFocus(handleOf(*previous));
+  } else if (const auto first = firstInTabOrder([this](Control c) { return canTakeFocus(c); })) {
+    SetFocus(handleOf(*first));
+  }
+}
+
+void Form1Window::onDpiChanged(int dpi, const RECT& suggested) {
+  layOut(dpi);
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool Form1Window::handleKey(const MSG& message) {
+  if (message.message != WM_KEYDOWN || !hwnd_ ||
+      (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd))) {
+    return false;
+  }
+  switch (message.wParam) {
+    case VK_TAB: {
+      const bool forward = GetKeyState(VK_SHIFT) >= 0;
+      const auto next = nextInTabOrder(controlOf(GetFocus()), forward,
+                                       [this](Control c) { return canTakeFocus(c); });
+      if (next) SetFocus(handleOf(*next));
+      return true;
+    }
+    case VK_RETURN:
+    case VK_ESCAPE:
+      return true;  // neither button is a default or cancel button
+    default:
+      return false;
+  }
+}
+
+std::optional<Control> Form1Window::controlOf(HWND hwnd) const {
+  for (size_t i = 0; i < controls_.size(); ++i) {
+    if (hwnd && controls_[i] == hwnd) return static_cast<Control>(i);
+  }
+  return std::nullopt;
+}
+
+bool Form1Window::canTakeFocus(Control control) const {
+  const HWND hwnd = handleOf(control);
+  return IsWindowVisible(hwnd) && IsWindowEnabled(hwnd);
+}
+
+int Form1Window::run() {
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (handleKey(message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  if (error_) {
+    reportError();
+    return 1;
+  }
+  return 0;
+}
+
+void Form1Window::fail(std::exception_ptr error) {
+  if (error_) return;
+  error_ = error;
+  PostQuitMessage(1);
+}
+
+void Form1Window::rethrowPendingError() const {
+  if (error_) std::rethrow_exception(error_);
+}
+
+void Form1Window::reportError() const {
+  const HWND owner = hwnd_ && IsWindowVisible(hwnd_) ? hwnd_ : nullptr;
+  MessageBoxW(owner, describe(error_).c_str(), kWindowTitle, MB_OK | MB_ICONERROR);
+}
+
+void Form1Window::setText(Control control, std::wstring_view text) {
+  SetWindowTextW(handleOf(control), std::wstring(text).c_str());
+  // A change of Text1 runs its change handler inside this call; its error ends the caller too.
+  rethrowPendingError();
+}
+
+std::wstring Form1Window::text(Control control) const {
+  const HWND hwnd = handleOf(control);
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+void Form1Window::setTextColour(Control control, std::uint32_t colour) {
+  textColours_[static_cast<size_t>(control)] = static_cast<COLORREF>(colour);
+  InvalidateRect(handleOf(control), nullptr, TRUE);
+}
+
+void Form1Window::setVisible(Control control, bool visible) {
+  ShowWindow(handleOf(control), visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void Form1Window::setEnabled(Control control, bool enabled) {
+  EnableWindow(handleOf(control), enabled);
+}
+
+void Form1Window::focus(Control control) { SetFocus(handleOf(control)); }
+
+void Form1Window::showWindow() {
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  UpdateWindow(hwnd_);
+}
+
+void Form1Window::focusWindow() {
+  SetForegroundWindow(hwnd_);
+  if (const auto first = firstInTabOrder([this](Control c) { return canTakeFocus(c); })) {
+    SetFocus(handleOf(*first));
+  }
+}
+
+void Form1Window::unload() { DestroyWindow(hwnd_); }
+
+void Form1Window::tellUser(std::wstring_view message) {
+  MessageBoxW(hwnd_, std::wstring(message).c_str(), kWindowTitle, MB_OK | MB_ICONWARNING);
+}
+
+}  // namespace window

@@ -1,0 +1,88 @@
+// The Win32 window behind WindowOperations: one top-level window with nine child controls. It
+// passes each notification to Form1 and keeps every exception from crossing a Win32 callback.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <exception>
+#include <optional>
+
+#include "win32/ScopedHandle.h"
+#include "window/Form1.h"
+#include "window/Form1Design.h"
+#include "window/WindowOperations.h"
+
+namespace window {
+
+class Form1Window final : public WindowOperations {
+ public:
+  explicit Form1Window(HINSTANCE instance);
+  ~Form1Window() override;
+  Form1Window(const Form1Window&) = delete;
+  Form1Window& operator=(const Form1Window&) = delete;
+
+  void attach(Form1& form) { form_ = &form; }
+
+  // Runs the message loop until the window is gone. Returns the program's exit code: 0 after
+  // "Exit" or the close command, non-zero after an error that was reported to the user.
+  int run();
+
+  // Runs one of Form1's handlers; an error ends it there and ends the program after a report.
+  template <typename Handler>
+  void runHandler(Handler handler) {
+    if (error_) return;
+    try {
+      handler();
+    } catch (...) {
+      fail(std::current_exception());
+    }
+  }
+
+  // WindowOperations
+  void setText(Control control, std::wstring_view text) override;
+  std::wstring text(Control control) const override;
+  void setTextColour(Control control, std::uint32_t colour) override;
+  void setVisible(Control control, bool visible) override;
+  void setEnabled(Control control, bool enabled) override;
+  void focus(Control control) override;
+  void showWindow() override;
+  void focusWindow() override;
+  void unload() override;
+  void tellUser(std::wstring_view message) override;
+
+ private:
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  void createControls();
+  void layOut(int dpi);
+  void onCommand(int id, int code);
+  LRESULT onControlColour(HDC dc, HWND control);
+  void onDrawLogo(const DRAWITEMSTRUCT& item);
+  void onActivate(bool active);
+  void onDpiChanged(int dpi, const RECT& suggested);
+  bool handleKey(const MSG& message);
+
+  HWND handleOf(Control control) const { return controls_[static_cast<size_t>(control)]; }
+  std::optional<Control> controlOf(HWND hwnd) const;
+  bool canTakeFocus(Control control) const;
+  void fail(std::exception_ptr error);
+  void rethrowPendingError() const;
+  void reportError() const;
+
+  HINSTANCE instance_;
+  HWND hwnd_ = nullptr;
+  std::array<HWND, 9> controls_{};
+  std::array<std::optional<COLORREF>, 9> textColours_{};
+  win32::ScopedFont regularFont_;
+  win32::ScopedFont boldFont_;
+  win32::ScopedBitmap logo_;
+  win32::ScopedIcon bigIcon_;
+  win32::ScopedIcon smallIcon_;
+  HWND focusBeforeDeactivation_ = nullptr;
+  Form1* form_ = nullptr;
+  std::exception_ptr error_;
+};
+
+}  // namespace window

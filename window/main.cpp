@@ -1,0 +1,30 @@
+// UpdateAccessKey: shows the Quorvantis extension's Access key and lets the user replace it.
+#include <commctrl.h>
+#include <windows.h>
+
+#include "storage/KeyStorage.h"
+#include "storage/RegistryWin32.h"
+#include "window/Form1.h"
+#include "window/Form1Window.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Load system DLLs from System32 only, never from the current or program folder.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  try {
+    storage::Win32Registry registry;
+    storage::InstalledKeyStorage storage(registry);
+    window::Form1Window window(instance);
+    window::Form1 form(window, storage);
+    window.attach(form);
+    window.runHandler([&form] { form.load(); });
+    return window.run();
+  } catch (const std::exception& e) {
+    const std::string what = e.what();
+    MessageBoxW(nullptr, std::wstring(what.begin(), what.end()).c_str(), window::kWindowTitle,
+                MB_OK | MB_ICONERROR);
+    return 1;
+  }
+}
