@@ -1,0 +1,62 @@
+# Shared set-up for the run and test commands: Debian packages, a Wine prefix, a display.
+# shellcheck shell=bash
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+PACKAGES=(cmake make g++ libgtest-dev libgmock-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
+  wine wine64 fonts-wine xvfb xdotool imagemagick icoutils binutils-mingw-w64-x86-64)
+
+say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
+
+# Installs whatever Debian package is missing, as root; otherwise names the command and stops.
+ensure_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages. Install them with:" >&2
+    echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+  say "Installing ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+build_windows() {
+  say "Building the Windows program"
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows >/dev/null
+}
+
+# A Wine prefix of our own, made once. Wine's own fonts (MS Sans Serif, Marlett for the title bar
+# buttons) are copied in, as this Wine does not find them by itself.
+ensure_wine_prefix() {
+  export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    say "Creating the Wine prefix $WINEPREFIX (once, about 20 s)"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+  fi
+  cp -n /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon \
+    "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+}
+
+# Starts an Xvfb of our own on a free display and sets DISPLAY; stop_display ends only that one.
+XVFB_PID=
+start_display() {
+  local n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
+  echo "Xvfb did not start" >&2
+  exit 1
+}
+stop_display() {
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+  XVFB_PID=
+}
