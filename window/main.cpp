@@ -1,6 +1,7 @@
 // UpdateAccessKey: shows the Quorvantis extension's Access key and lets the user replace it.
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include "storage/KeyStorage.h"
 #include "storage/RegistryWin32.h"
