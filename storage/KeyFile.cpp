@@ -33,6 +33,7 @@ std::string keyFileLine(std::string_view ansiKey) {
 }
 
 bool AccessKeyScanner::take(std::string_view bytes) {
+  sawBytes_ = sawBytes_ || !bytes.empty();
   for (size_t i = 0; i < bytes.size(); ++i) {
     const char c = bytes[i];
     switch (state_) {
@@ -75,15 +76,8 @@ std::optional<std::string> findAccessKey(std::string_view fileBytes) {
   return scanner.key();
 }
 
-std::wstring readCurrentAccessKey(std::wstring_view installPath) {
-  const std::wstring path = keyFilePath(installPath);
-  AccessKeyScanner scanner;
-  bool empty = true;
-  readFileBlocks(path, kReadFailed, [&](std::string_view block) {
-    empty = false;
-    return scanner.take(block);
-  });
-  if (empty) {
+std::wstring scannedAccessKey(const AccessKeyScanner& scanner, const std::wstring& path) {
+  if (!scanner.sawBytes()) {
     throw StorageError(StorageFailure::EmptyKeyFile, kReadFailed, path, L"The file is empty.");
   }
   std::optional<std::string> key = scanner.key();
@@ -92,6 +86,14 @@ std::wstring readCurrentAccessKey(std::wstring_view installPath) {
                        L"Its first line holds no Access key between two double quotes.");
   }
   return fromAnsi(*key);
+}
+
+std::wstring readCurrentAccessKey(std::wstring_view installPath) {
+  const std::wstring path = keyFilePath(installPath);
+  AccessKeyScanner scanner;
+  readFileBlocks(path, kReadFailed,
+                 [&scanner](std::string_view block) { return scanner.take(block); });
+  return scannedAccessKey(scanner, path);
 }
 
 void saveNewAccessKey(std::wstring_view installPath, std::wstring_view newAccessKey) {

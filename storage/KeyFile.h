@@ -21,12 +21,18 @@ class AccessKeyScanner {
   bool take(std::string_view bytes);
   // The key's bytes, or nothing when the first line holds no key. Valid after the last take().
   std::optional<std::string> key() const;
+  bool sawBytes() const { return sawBytes_; }
 
  private:
   enum class State { LeadingBlanks, BeforeKey, InKey, Found, NoKey };
   State state_ = State::LeadingBlanks;
+  bool sawBytes_ = false;
   std::string key_;
 };
+
+// The key that the scanner found in the file at `path`, as text, or the typed error for a file
+// that holds none.
+std::wstring scannedAccessKey(const AccessKeyScanner& scanner, const std::wstring& path);
 
 // The key in a whole key file's bytes.
 std::optional<std::string> findAccessKey(std::string_view fileBytes);
