@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Runs every benchmark and prints the figures: start-up and peak working set against the floor and
+# notepad under Wine, the program's size and imports, and the key round trip natively and under
+# Wine. Nothing here passes or fails on a time.
+set -euo pipefail
+source "$(dirname "$0")/../scripts/lib.sh"
+cd "$ROOT"
+runs=${RUNS:-11}
+
+ensure_packages
+cmake --preset linux >/dev/null && cmake --build --preset linux >/dev/null
+build_windows
+ensure_wine_prefix "$ROOT/build/wine-bench"
+trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
+start_display
+
+key=BENCH-7F3A-19C2-B84E
+key_file="$WINEPREFIX/drive_c/QuorvantisBench/Firefox/chrome/content/quorvantis.ini"
+mkdir -p "$(dirname "$key_file")"
+printf 'var accessKey = "%s";\r\n' "$key" >"$key_file"
+wine reg add 'HKCU\Software\Quorvantis' /ve /t REG_SZ /d 'C:\QuorvantisBench' /f >/dev/null
+
+echo "machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo)," \
+  "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(wine --version)"
+win=build/windows
+wine "$win/bench/startup_bench.exe" "$runs" "$win/UpdateAccessKey.exe" \
+  "$win/bench/startup_floor.exe" 'C:\QuorvantisBench\Firefox\chrome\content\quorvantis.ini' "$key"
+
+exe="$win/UpdateAccessKey.exe"
+echo "program size: $(stat -c %s "$exe") bytes"
+echo "imports: $(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name/ {print $3}' | sort -f | xargs)"
+
+wine "$win/bench/key_round_trip_win32.exe"
+if [ -x build/linux/bench/key_round_trip_bench ]; then
+  echo "key round trip, native (Google Benchmark)"
+  build/linux/bench/key_round_trip_bench --benchmark_min_time=0.2
+fi
