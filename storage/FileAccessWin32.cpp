@@ -94,17 +94,29 @@ void refuseUnwritableTarget(const std::wstring& target) {
   }
 }
 
+// Wine's ReplaceFileW leaves an empty file of its own beside a target that it cannot move aside,
+// so a target that another program holds without sharing its deletion is waited for here.
+DWORD openForDeletion(const std::wstring& target) {
+  win32::ScopedFile probe(CreateFileW(target.c_str(), DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+  return probe ? ERROR_SUCCESS : GetLastError();
+}
+
 DWORD putInPlace(const std::wstring& replacement, const std::wstring& target) {
   DWORD error = ERROR_SUCCESS;
   for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
     if (attempt > 0) Sleep(kReplaceRetryDelayMs);
     const bool targetExists = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
-    const BOOL done =
-        targetExists ? ReplaceFileW(target.c_str(), replacement.c_str(), nullptr,
-                                    REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-                     : MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-    if (done) return ERROR_SUCCESS;
-    error = GetLastError();
+    error = targetExists ? openForDeletion(target) : ERROR_SUCCESS;
+    if (error == ERROR_SUCCESS) {
+      const BOOL done =
+          targetExists ? ReplaceFileW(target.c_str(), replacement.c_str(), nullptr,
+                                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                       : MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+      if (done) return ERROR_SUCCESS;
+      error = GetLastError();
+    }
     if (!isTransient(error)) break;
   }
   return error;

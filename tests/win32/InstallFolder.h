@@ -1,0 +1,95 @@
+// A private installation folder below the system's temporary folder, with the folder the key file
+// lives in, and the raw file operations the tests check the key file with.
+#pragma once
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "storage/KeyFile.h"
+#include "win32/ScopedHandle.h"
+
+namespace testsupport {
+
+// Names of the files and folders in `folder`, in the order the system lists them.
+inline std::vector<std::wstring> entriesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+inline void removeTree(const std::wstring& path) {
+  for (const std::wstring& name : entriesIn(path)) {
+    const std::wstring child = path + L'\\' + name;
+    if (GetFileAttributesW(child.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+      removeTree(child);
+    } else {
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
+      DeleteFileW(child.c_str());
+    }
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+inline std::string readBytes(const std::wstring& path) {
+  win32::ScopedFile file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) throw std::runtime_error("cannot open the file to check it");
+  std::string bytes;
+  char block[4096];
+  DWORD got = 0;
+  while (ReadFile(file.get(), block, sizeof block, &got, nullptr) && got > 0) {
+    bytes.append(block, got);
+  }
+  return bytes;
+}
+
+inline void writeBytes(const std::wstring& path, std::string_view bytes) {
+  win32::ScopedFile file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written = 0;
+  if (!file ||
+      !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+    throw std::runtime_error("cannot write the file");
+  }
+}
+
+class InstallFolder {
+ public:
+  InstallFolder() {
+    wchar_t temp[MAX_PATH + 1];
+    const std::wstring base = std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)) +
+                              L"UpdateAccessKeyTests-" + std::to_wstring(GetCurrentProcessId());
+    for (int n = 0; path_.empty(); ++n) {
+      const std::wstring candidate = base + L'-' + std::to_wstring(n);
+      if (CreateDirectoryW(candidate.c_str(), nullptr)) path_ = candidate;
+      if (n > 1000) throw std::runtime_error("cannot make a temporary folder");
+    }
+    for (const wchar_t* below :
+         {L"\\Firefox", L"\\Firefox\\chrome", L"\\Firefox\\chrome\\content"}) {
+      CreateDirectoryW((path_ + below).c_str(), nullptr);
+    }
+  }
+  ~InstallFolder() { removeTree(path_); }
+  InstallFolder(const InstallFolder&) = delete;
+  InstallFolder& operator=(const InstallFolder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+  std::wstring contentFolder() const { return path_ + L"\\Firefox\\chrome\\content"; }
+  std::wstring keyFile() const { return storage::keyFilePath(path_); }
+
+ private:
+  std::wstring path_;
+};
+
+}  // namespace testsupport

@@ -1,0 +1,126 @@
+// The registry lookup against the system's registry, with values stored below a key of
+// HKEY_CURRENT_USER that only these tests use. ctest runs it in code page 1252.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "storage/Registry.h"
+#include "storage/RegistryWin32.h"
+#include "win32/ScopedHandle.h"
+
+namespace {
+
+constexpr char kTestKey[] = "Software\\UpdateAccessKeyTests";
+
+class SystemRegistry : public ::testing::Test {
+ protected:
+  void SetUp() override { RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey); }
+  void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey); }
+
+  static std::string subKey(std::string_view name) {
+    return std::string(kTestKey) + '\\' + std::string(name);
+  }
+
+  // Makes the key `name` below the test key; its default value gets `data` when `type` is given.
+  static void store(std::string_view name, std::optional<DWORD> type, std::string_view data = {}) {
+    HKEY created = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, subKey(name).c_str(), 0, nullptr, 0, KEY_WRITE,
+                              nullptr, &created, nullptr),
+              ERROR_SUCCESS);
+    win32::ScopedKey key(created);
+    if (type) {
+      ASSERT_EQ(
+          RegSetValueExA(key.get(), nullptr, 0, *type, reinterpret_cast<const BYTE*>(data.data()),
+                         static_cast<DWORD>(data.size())),
+          ERROR_SUCCESS);
+    }
+  }
+
+  std::optional<std::wstring> lookUp(std::string_view name) {
+    const std::string key = subKey(name);
+    return storage::readRegistryString(registry, storage::RegistryRoot::CurrentUser,
+                                       std::wstring(key.begin(), key.end()), L"");
+  }
+
+  storage::Win32Registry registry;
+};
+
+TEST_F(SystemRegistry, ReadsTheDefaultStringUpToItsFirstNul) {
+  using namespace std::string_view_literals;
+  const std::string large(64 * 1024, 'k');
+  struct Case {
+    const char* name;
+    std::string_view data;
+    std::wstring expected;
+  };
+  const Case cases[] = {
+      {"path", "C:\\Program Files\\Quorvantis\0"sv, L"C:\\Program Files\\Quorvantis"},
+      {"no terminator", "C:\\Program Files\\Quorvantis"sv, L"C:\\Program Files\\Quorvantis"},
+      {"embedded NUL", "C:\\A\0C:\\B\0"sv, L"C:\\A"},
+      {"trailing backslash", "C:\\Q\\\0"sv, L"C:\\Q\\"},
+      {"ANSI text", "C:\\Caf\xE9\0"sv, L"C:\\Caf\u00e9"},
+      {"empty", "\0"sv, L""},
+      {"no bytes", ""sv, L""},
+      {"64 KB", std::string_view(large.c_str(), large.size() + 1),
+       std::wstring(large.begin(), large.end())},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    store(c.name, REG_SZ, c.data);
+    EXPECT_EQ(lookUp(c.name), c.expected);
+  }
+}
+
+TEST_F(SystemRegistry, GivesNothingForOtherValueTypes) {
+  using namespace std::string_view_literals;
+  struct Case {
+    const char* name;
+    DWORD type;
+    std::string_view data;
+  };
+  const Case cases[] = {
+      {"REG_EXPAND_SZ", REG_EXPAND_SZ, "%ProgramFiles%\\Quorvantis\0"sv},
+      {"REG_DWORD", REG_DWORD, "\x01\0\0\0"sv},
+      {"REG_BINARY", REG_BINARY, "C:\\Q\0"sv},
+      {"REG_MULTI_SZ", REG_MULTI_SZ, "C:\\Q\0C:\\R\0\0"sv},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    store(c.name, c.type, c.data);
+    EXPECT_EQ(lookUp(c.name), std::nullopt);
+  }
+}
+
+TEST_F(SystemRegistry, GivesNothingWithoutTheKeyOrItsDefaultValue) {
+  EXPECT_EQ(lookUp("missing"), std::nullopt);
+
+  store("named value only", std::nullopt);
+  HKEY opened = nullptr;
+  ASSERT_EQ(
+      RegOpenKeyExA(HKEY_CURRENT_USER, subKey("named value only").c_str(), 0, KEY_WRITE, &opened),
+      ERROR_SUCCESS);
+  win32::ScopedKey key(opened);
+  RegSetValueExA(key.get(), "InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\Q"), 5);
+  EXPECT_EQ(lookUp("named value only"), std::nullopt);
+}
+
+// The process's handle table hands out the lowest free slot again, so a key the lookup left open
+// would keep the slot a key opened after it gets otherwise.
+TEST_F(SystemRegistry, ClosesTheKeyItOpened) {
+  store("handles", REG_SZ, std::string_view("C:\\Q", 5));
+  auto freeSlot = [] {
+    HKEY key = nullptr;
+    RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key);
+    RegCloseKey(key);
+    return key;
+  };
+  ASSERT_EQ(lookUp("handles"), L"C:\\Q");  // opens HKEY_CURRENT_USER itself once
+  const HKEY before = freeSlot();
+  for (int i = 0; i < 10; ++i) lookUp("handles");
+  EXPECT_EQ(freeSlot(), before);
+}
+
+}  // namespace
