@@ -1,11 +1,41 @@
 // The platform's file operations behind the key file.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
 namespace storage {
+
+// The writer's temporary file beside `target`: "<target>.<8 hex digits>.tmp".
+std::wstring temporaryPathFor(const std::wstring& target, std::uint32_t number);
+
+// True for a file name that the writer gives its temporary files for `targetName`, and for no
+// other: only those are ever removed as leftovers.
+template <typename Char>
+bool isTemporaryOf(std::basic_string_view<Char> fileName, std::basic_string_view<Char> targetName) {
+  constexpr size_t kDigits = 8;
+  const size_t size = targetName.size() + 1 + kDigits + 4;
+  if (fileName.size() != size || fileName.substr(0, targetName.size()) != targetName) return false;
+  if (fileName[targetName.size()] != Char('.')) return false;
+  for (size_t i = targetName.size() + 1; i < targetName.size() + 1 + kDigits; ++i) {
+    const Char c = fileName[i];
+    if (!((c >= Char('0') && c <= Char('9')) || (c >= Char('a') && c <= Char('f')))) return false;
+  }
+  const Char suffix[] = {Char('.'), Char('t'), Char('m'), Char('p')};
+  return fileName.substr(size - 4) == std::basic_string_view<Char>(suffix, 4);
+}
+
+// Removes what an interrupted write left beside `target`. Best effort: it never fails.
+void removeLeftoverTemporaries(const std::wstring& target);
+
+// Where tests make the writer fail, as a full disk would, or stop, as a crash would.
+enum class WriteStep { WritingTemporary, ReplacingKeyFile };
+// Returns 0 to go on, or the system error code that the step then fails with.
+using WriteFaultHook = unsigned long (*)(WriteStep step);
+void setWriteFaultHook(WriteFaultHook hook);
+unsigned long injectedFault(WriteStep step);
 
 // Hands the file's bytes to `take` a block at a time until it returns true or the file ends.
 // Throws StorageError with `whatFailed` when the file cannot be opened or read.

@@ -1,5 +1,6 @@
 // The key file on POSIX systems, for native builds and tests. Windows separators in the key file's
 // path are taken as the platform's own.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,6 +88,19 @@ void readFileBlocks(const std::wstring& path, const wchar_t* whatFailed,
   }
 }
 
+void removeLeftoverTemporaries(const std::wstring& target) {
+  const std::string native = nativePath(target);
+  const size_t slash = native.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "./" : native.substr(0, slash + 1);
+  const std::string name = native.substr(slash + 1);
+  DIR* directory = ::opendir(folder.c_str());
+  if (!directory) return;
+  while (const dirent* entry = ::readdir(directory)) {
+    if (isTemporaryOf<char>(entry->d_name, name)) ::unlink((folder + entry->d_name).c_str());
+  }
+  ::closedir(directory);
+}
+
 void replaceFileContent(const std::wstring& path, std::string_view content) {
   const std::string target = nativePath(path);
   struct stat info {};
@@ -102,21 +116,20 @@ void replaceFileContent(const std::wstring& path, std::string_view content) {
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
-    temporary = target + suffix;
+    temporary = nativePath(temporaryPathFor(path, random()));
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) throw systemFailure(kWriteFailed, path, errno == ENOENT ? ENOTDIR : errno);
   Descriptor file(fd);
 
-  auto fail = [&](int error) {
+  auto fail = [&](unsigned long error) {
     file.reset();
     ::unlink(temporary.c_str());
     throw systemFailure(kWriteFailed, path, error);
   };
   while (!content.empty()) {
+    if (const unsigned long fault = injectedFault(WriteStep::WritingTemporary)) fail(fault);
     const ssize_t written = ::write(file.get(), content.data(), content.size());
     if (written < 0 && errno == EINTR) continue;
     if (written < 0) fail(errno);
@@ -124,6 +137,7 @@ void replaceFileContent(const std::wstring& path, std::string_view content) {
   }
   if (::fsync(file.get()) != 0) fail(errno);
   file.reset();
+  if (const unsigned long fault = injectedFault(WriteStep::ReplacingKeyFile)) fail(fault);
   if (::rename(temporary.c_str(), target.c_str()) != 0) fail(errno);
 }
 

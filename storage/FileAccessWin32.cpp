@@ -33,11 +33,9 @@ bool isTransient(DWORD error) {
 class TemporaryFile {
  public:
   explicit TemporaryFile(const std::wstring& target) {
-    DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      wchar_t suffix[32];
-      wsprintfW(suffix, L".%08lx.tmp", static_cast<unsigned long>(seed + attempt * 7919u));
-      path_ = target + suffix;
+    const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+    for (DWORD attempt = 0; attempt < 100; ++attempt) {
+      path_ = temporaryPathFor(target, seed + attempt * 7919u);
       file_.reset(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
       if (file_ || GetLastError() != ERROR_FILE_EXISTS) break;
@@ -69,6 +67,9 @@ void writeAll(HANDLE file, std::string_view content, const std::wstring& target)
   while (!content.empty()) {
     const DWORD chunk =
         content.size() > kBlockSize * 16 ? kBlockSize * 16 : static_cast<DWORD>(content.size());
+    if (const DWORD fault = injectedFault(WriteStep::WritingTemporary)) {
+      throw systemFailure(kWriteFailed, target, fault);
+    }
     DWORD written = 0;
     if (!WriteFile(file, content.data(), chunk, &written, nullptr)) {
       throw systemFailure(kWriteFailed, target, GetLastError());
@@ -163,12 +164,27 @@ void readFileBlocks(const std::wstring& path, const wchar_t* whatFailed,
   }
 }
 
+void removeLeftoverTemporaries(const std::wstring& target) {
+  const size_t slash = target.find_last_of(L'\\');
+  const std::wstring folder = target.substr(0, slash + 1);
+  const std::wstring name = target.substr(slash + 1);
+  WIN32_FIND_DATAW found;
+  const win32::ScopedFind search(FindFirstFileW((target + L".*.tmp").c_str(), &found));
+  if (!search) return;
+  do {
+    if (isTemporaryOf<wchar_t>(found.cFileName, name)) {
+      DeleteFileW((folder + found.cFileName).c_str());
+    }
+  } while (FindNextFileW(search.get(), &found));
+}
+
 void replaceFileContent(const std::wstring& path, std::string_view content) {
   refuseUnwritableTarget(path);
   TemporaryFile temporary(path);
   writeAll(temporary.handle(), content, path);
   temporary.close();
-  const DWORD error = putInPlace(temporary.path(), path);
+  DWORD error = injectedFault(WriteStep::ReplacingKeyFile);
+  if (error == ERROR_SUCCESS) error = putInPlace(temporary.path(), path);
   if (error != ERROR_SUCCESS) throw systemFailure(kWriteFailed, path, error);
   temporary.keep();
 }

@@ -93,11 +93,16 @@ std::wstring readCurrentAccessKey(std::wstring_view installPath) {
   AccessKeyScanner scanner;
   readFileBlocks(path, kReadFailed,
                  [&scanner](std::string_view block) { return scanner.take(block); });
-  return scannedAccessKey(scanner, path);
+  std::wstring key = scannedAccessKey(scanner, path);
+  // A write that was cut short, by a crash or a power cut, left its temporary file behind.
+  removeLeftoverTemporaries(path);
+  return key;
 }
 
 void saveNewAccessKey(std::wstring_view installPath, std::wstring_view newAccessKey) {
-  replaceFileContent(keyFilePath(installPath), keyFileLine(toAnsi(newAccessKey)));
+  const std::wstring path = keyFilePath(installPath);
+  removeLeftoverTemporaries(path);
+  replaceFileContent(path, keyFileLine(toAnsi(newAccessKey)));
 }
 
 }  // namespace storage

@@ -37,6 +37,10 @@ struct FileTraits {
   static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
   static void close(HANDLE h) { CloseHandle(h); }
 };
+struct FindTraits {
+  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+  static void close(HANDLE h) { FindClose(h); }
+};
 struct KeyTraits {
   static HKEY invalid() { return nullptr; }
   static void close(HKEY h) { RegCloseKey(h); }
@@ -52,6 +56,7 @@ struct IconTraits {
 };
 
 using ScopedFile = Scoped<HANDLE, FileTraits>;
+using ScopedFind = Scoped<HANDLE, FindTraits>;
 using ScopedKey = Scoped<HKEY, KeyTraits>;
 using ScopedFont = Scoped<HFONT, GdiObjectTraits<HFONT>>;
 using ScopedBitmap = Scoped<HBITMAP, GdiObjectTraits<HBITMAP>>;

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 
+#include "storage/FileAccess.h"
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
 
@@ -187,6 +188,64 @@ TEST_F(KeyFileOnDisk, AWriteLeavesOnlyTheKeyFile) {
   storage::saveNewAccessKey(installPath(), L"SECOND");
   EXPECT_EQ(filesInFolder(), 1u);
   EXPECT_EQ(fileBytes(), "var accessKey = \"SECOND\";\r\n");
+}
+
+TEST(WriterTemporaries, OnlyTheWritersOwnNamesCountAsLeftovers) {
+  const std::string_view key = "quorvantis.ini";
+  const std::wstring made = storage::temporaryPathFor(L"quorvantis.ini", 0x1234abcdu);
+  EXPECT_EQ(made, L"quorvantis.ini.1234abcd.tmp");
+  EXPECT_TRUE(storage::isTemporaryOf<wchar_t>(made, L"quorvantis.ini"));
+  for (std::string_view other :
+       {"quorvantis.ini", "quorvantis.ini.tmp", "quorvantis.ini.1234abc.tmp",
+        "quorvantis.ini.1234ABCD.tmp", "quorvantis.ini.1234abcd.tmp.bak", "other.ini.1234abcd.tmp",
+        "quorvantis.ini.1234abcg.tmp"}) {
+    EXPECT_FALSE(storage::isTemporaryOf(other, key)) << other;
+  }
+}
+
+class WriterFaults : public KeyFileOnDisk {
+ protected:
+  void TearDown() override {
+    storage::setWriteFaultHook(nullptr);
+    KeyFileOnDisk::TearDown();
+  }
+};
+
+TEST_F(WriterFaults, AFullDiskKeepsTheOldKeyAndLeavesNoTemporaryFile) {
+  storage::saveNewAccessKey(installPath(), L"OLD");
+  storage::setWriteFaultHook([](storage::WriteStep step) -> unsigned long {
+    return step == storage::WriteStep::WritingTemporary ? ENOSPC : 0;
+  });
+  try {
+    storage::saveNewAccessKey(installPath(), L"NEW");
+    FAIL() << "write succeeded";
+  } catch (const StorageError& e) {
+    EXPECT_EQ(e.kind(), StorageFailure::SystemError);
+    EXPECT_EQ(e.reason(), storage::systemErrorText(ENOSPC));
+  }
+  EXPECT_EQ(fileBytes(), "var accessKey = \"OLD\";\r\n");
+  EXPECT_EQ(filesInFolder(), 1u);
+}
+
+TEST_F(WriterFaults, ACrashBeforeTheReplaceKeepsTheOldKeyAndTheNextRunTidiesUp) {
+  ::testing::FLAGS_gtest_death_test_style = "fast";
+  storage::saveNewAccessKey(installPath(), L"OLD");
+  EXPECT_EXIT(
+      {
+        storage::setWriteFaultHook([](storage::WriteStep step) -> unsigned long {
+          if (step == storage::WriteStep::ReplacingKeyFile) std::_Exit(9);
+          return 0;
+        });
+        storage::saveNewAccessKey(installPath(), L"NEW");
+      },
+      ::testing::ExitedWithCode(9), "");
+  EXPECT_EQ(fileBytes(), "var accessKey = \"OLD\";\r\n");
+  ASSERT_EQ(filesInFolder(), 2u) << "the crash left its temporary file";
+
+  std::ofstream(content / "quorvantis.ini.bak") << "not ours";
+  EXPECT_EQ(storage::readCurrentAccessKey(installPath()), L"OLD");
+  EXPECT_EQ(filesInFolder(), 2u) << "the leftover is gone, the other file stays";
+  EXPECT_TRUE(fs::exists(content / "quorvantis.ini.bak"));
 }
 
 }  // namespace
