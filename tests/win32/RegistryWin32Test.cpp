@@ -86,6 +86,7 @@ TEST_F(SystemRegistry, GivesNothingForOtherValueTypes) {
       {"REG_DWORD", REG_DWORD, "\x01\0\0\0"sv},
       {"REG_BINARY", REG_BINARY, "C:\\Q\0"sv},
       {"REG_MULTI_SZ", REG_MULTI_SZ, "C:\\Q\0C:\\R\0\0"sv},
+      {"REG_NONE", REG_NONE, "C:\\Q\0"sv},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,0 +1,129 @@
+// The key file under bad content and interrupted writes: the reader says what is wrong or finds
+// the key, and the old key is never lost.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "storage/FileAccess.h"
+#include "storage/KeyFile.h"
+#include "storage/StorageError.h"
+#include "tests/win32/InstallFolder.h"
+
+namespace {
+
+using storage::StorageError;
+using storage::StorageFailure;
+using testsupport::InstallFolder;
+
+constexpr char kOldLine[] = "var accessKey = \"OLD-KEY\";\r\n";
+
+class FaultMatrix : public ::testing::Test {
+ protected:
+  void TearDown() override { storage::setWriteFaultHook(nullptr); }
+
+  std::wstring readKey() { return storage::readCurrentAccessKey(folder.path()); }
+  StorageError saveFailure(const wchar_t* key) {
+    try {
+      storage::saveNewAccessKey(folder.path(), key);
+    } catch (const StorageError& e) {
+      return e;
+    }
+    throw std::runtime_error("the save succeeded");
+  }
+
+  InstallFolder folder;
+};
+
+TEST_F(FaultMatrix, ContentWithoutAKeyIsRefusedAndLeftAsItIs) {
+  std::mt19937 random(7);
+  std::string garbage(4096, '\0');
+  for (char& c : garbage) {
+    c = static_cast<char>(random());
+    if (c == '"') c = 'x';
+  }
+  testsupport::writeBytes(folder.keyFile(), garbage);
+  try {
+    readKey();
+    FAIL() << "read succeeded";
+  } catch (const StorageError& e) {
+    EXPECT_EQ(e.kind(), StorageFailure::NoKeyInFile);
+  }
+  EXPECT_EQ(testsupport::readBytes(folder.keyFile()), garbage);
+}
+
+TEST_F(FaultMatrix, TheKeyIsFoundAtTheStartOfAHugeLineOrAfterAByteOrderMark) {
+  std::string huge = "var accessKey = \"HUGE-KEY\";";
+  huge.resize(50 * 1024 * 1024, 'x');
+  testsupport::writeBytes(folder.keyFile(), huge);
+  EXPECT_EQ(readKey(), L"HUGE-KEY");
+
+  testsupport::writeBytes(folder.keyFile(), "\xEF\xBB\xBFvar accessKey = \"BOM-KEY\";\r\n");
+  EXPECT_EQ(readKey(), L"BOM-KEY");
+}
+
+TEST_F(FaultMatrix, AFullDiskKeepsTheOldKeyAndLeavesNoTemporaryFile) {
+  testsupport::writeBytes(folder.keyFile(), kOldLine);
+  storage::setWriteFaultHook([](storage::WriteStep step) -> unsigned long {
+    return step == storage::WriteStep::WritingTemporary ? ERROR_DISK_FULL : 0;
+  });
+  const StorageError error = saveFailure(L"NEW-KEY");
+  EXPECT_EQ(error.reason(), storage::systemErrorText(ERROR_DISK_FULL));
+  EXPECT_NE(error.message().find(folder.keyFile()), std::wstring::npos);
+  EXPECT_EQ(testsupport::readBytes(folder.keyFile()), kOldLine);
+  EXPECT_EQ(testsupport::entriesIn(folder.contentFolder()).size(), 1u);
+}
+
+// Runs this program again to save a key into `installPath` and crash just before the replace: the
+// process ends where it stands, and no destructor removes the temporary file.
+DWORD crashWhileSaving(const std::wstring& installPath) {
+  SetEnvironmentVariableW(L"CRASH_INSTALL_PATH", installPath.c_str());
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --crash-while-saving";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(self, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return GetLastError();
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+TEST_F(FaultMatrix, ACrashBeforeTheReplaceKeepsTheOldKeyAndTheNextRunTidiesUp) {
+  testsupport::writeBytes(folder.keyFile(), kOldLine);
+  EXPECT_EQ(crashWhileSaving(folder.path()), 9u);
+  EXPECT_EQ(testsupport::readBytes(folder.keyFile()), kOldLine);
+  ASSERT_EQ(testsupport::entriesIn(folder.contentFolder()).size(), 2u);
+
+  const std::wstring notOurs = folder.contentFolder() + L"\\quorvantis.ini.backup.tmp";
+  testsupport::writeBytes(notOurs, "kept");
+  EXPECT_EQ(readKey(), L"OLD-KEY");
+  EXPECT_EQ(testsupport::entriesIn(folder.contentFolder()).size(), 2u);
+  EXPECT_EQ(testsupport::readBytes(notOurs), "kept");
+
+  storage::saveNewAccessKey(folder.path(), L"NEW-KEY");
+  EXPECT_EQ(readKey(), L"NEW-KEY");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--crash-while-saving") {
+    wchar_t installPath[MAX_PATH];
+    GetEnvironmentVariableW(L"CRASH_INSTALL_PATH", installPath, MAX_PATH);
+    storage::setWriteFaultHook([](storage::WriteStep step) -> unsigned long {
+      if (step == storage::WriteStep::ReplacingKeyFile) ExitProcess(9);
+      return 0;
+    });
+    storage::saveNewAccessKey(installPath, L"NEW-KEY");
+    return 0;
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
