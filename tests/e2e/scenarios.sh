@@ -1,0 +1,493 @@
+#!/usr/bin/env bash
+# End-to-end scenarios: UpdateAccessKey.exe runs under Wine against an installation folder of its
+# own, and uak_probe.exe works its window from a second process as a user would.
+#   scenarios.sh SCENARIO UpdateAccessKey.exe uak_probe.exe
+# Needs WINEPREFIX (a prepared prefix), DISPLAY (an X server) and WINEDEBUG, as scripts/test.sh
+# sets them.
+set -euo pipefail
+
+if [ $# -ne 3 ]; then
+  echo "usage: $0 SCENARIO UpdateAccessKey.exe uak_probe.exe" >&2
+  exit 2
+fi
+scenario=$1
+program=$2
+probe_exe=$3
+
+for variable in WINEPREFIX DISPLAY WINEDEBUG; do
+  if [ -z "${!variable:-}" ]; then
+    echo "$variable is not set: run the end-to-end tests through scripts/test.sh" >&2
+    exit 1
+  fi
+done
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "$WINEPREFIX is not a prepared Wine prefix: run scripts/test.sh" >&2
+  exit 1
+fi
+
+# Wine takes the ANSI code page from LC_ALL: 1252 unless a scenario sets another. Only Wine gets
+# it, as the locale need not be installed for the shell.
+LOCALE=en_US.UTF-8
+
+TITLE='Quorvantis - Update Access key'
+INSTRUCTIONS='If you have changed the Access key at your Quorvantis Account,\r\nyou should update it below as well.'
+NOT_FOUND='Information about the current Access key can not be found.\r\nProbably Quorvantis was not installed properly.\r\nPlease try to install program again.'
+UPDATED='The Access key has been updated. Now you can exit.'
+NOT_FOUND_COLOUR=AC002A
+
+name="e2e-$scenario-$$"
+install="$WINEPREFIX/drive_c/$name"
+install_win="C:\\$name"
+content="$install/Firefox/chrome/content"
+key_file="$content/quorvantis.ini"
+key_file_win="$install_win\\Firefox\\chrome\\content\\quorvantis.ini"
+work=$(mktemp -d)
+pid=
+launcher=
+
+cleanup() {
+  # A program left running would keep the test's output open.
+  local running
+  running=$(sed -n 's/^pid //p' "$work/run.log" 2>/dev/null || true)
+  if [ -n "$running" ] && ! grep -q '^exit' "$work/run.log"; then
+    env LC_ALL=$LOCALE wine "$probe_exe" --pid "$running" kill 2>/dev/null || true
+  fi
+  chmod -R u+w "$install" 2>/dev/null || true
+  rm -rf "$install" "$work"
+}
+trap cleanup EXIT
+set -E
+trap 'echo "FAIL ($scenario): line $LINENO: $BASH_COMMAND" >&2' ERR
+
+fail() {
+  printf 'FAIL (%s): ' "$scenario" >&2
+  printf '%s\n' "$@" >&2
+  exit 1
+}
+step() { printf -- '-- %s\n' "$*"; }
+
+probe() { env LC_ALL=$LOCALE wine "$probe_exe" --pid "$pid" "$@"; }
+registry() { env LC_ALL=$LOCALE wine "$probe_exe" registry "$@"; }
+
+# make_install CONTENT: the installation folder with a key file holding CONTENT (printf %b
+# escapes), registered as the installation directory. No CONTENT: no key file.
+make_install() {
+  mkdir -p "$content"
+  if [ $# -gt 0 ]; then
+    printf '%b' "$1" >"$key_file"
+    cp "$key_file" "$work/original"
+  fi
+  registry set "$install_win"
+}
+
+# start_program [VARIABLE=VALUE...]: starts the program in the background and sets pid.
+start_program() {
+  rm -f "$work/run.log"
+  env LC_ALL=$LOCALE "$@" wine "$probe_exe" start "Z:$work/run.log" "Z:$program" &
+  launcher=$!
+  for _ in $(seq 200); do
+    pid=$(sed -n 's/^pid //p' "$work/run.log" 2>/dev/null || true)
+    [ -n "$pid" ] && return 0
+    sleep 0.05
+  done
+  fail "the program did not start"
+}
+
+start_window() {
+  start_program "$@"
+  probe wait-window >/dev/null
+}
+
+# expect_exit CODE: the program ends by itself with CODE.
+expect_exit() {
+  local code=
+  for _ in $(seq 200); do
+    code=$(sed -n 's/^exit //p' "$work/run.log")
+    [ -n "$code" ] && break
+    sleep 0.05
+  done
+  [ -n "$code" ] || fail "the program did not end"
+  wait "$launcher"
+  pid=
+  [ "$code" = "$1" ] || fail "the program ended with exit code $code, expected $1"
+}
+
+# has_line OUTPUT WANT: OUTPUT has the line WANT; a WANT ending in * matches as a prefix.
+has_line() {
+  local line want=$2
+  while IFS= read -r line; do
+    if [[ $want == *'*' ]]; then
+      [[ $line == "${want%'*'}"* ]] && return 0
+    else
+      [[ $line == "$want" ]] && return 0
+    fi
+  done <<<"$1"
+  return 1
+}
+
+expect_lines() {
+  local output=$1 want
+  shift
+  for want; do
+    has_line "$output" "$want" || fail "expected the line: $want" "in:" "$output"
+  done
+}
+
+# expect_state LINE...: the window's state has these lines, allowing a moment for keys sent
+# through X to arrive.
+expect_state() {
+  local state want missing
+  for _ in $(seq 20); do
+    state=$(probe state)
+    missing=
+    for want; do has_line "$state" "$want" || missing=$want; done
+    [ -z "$missing" ] && return 0
+    sleep 0.1
+  done
+  fail "expected the line: $missing" "in the window's state:" "$state"
+}
+
+# click NAME: presses the button; no message box may follow.
+click() {
+  local outcome
+  outcome=$(probe click "$1")
+  [ "$outcome" != message-box ] || fail "$1 brought up a message box:" "$(probe message-box)"
+}
+
+expect_label2() {
+  [ "$(probe text Label2)" = "$1" ] || fail "Label2 does not show the key ${1:0:40}"
+}
+
+expect_key_file() {
+  printf 'var accessKey = "%s";\r\n' "$1" >"$work/expected"
+  cmp -s "$work/expected" "$key_file" ||
+    fail "the key file is not the line for ${1:0:40}" \
+      "expected: $(od -An -c "$work/expected" | head -4)" "found: $(od -An -c "$key_file" | head -4)"
+}
+
+expect_key_file_unchanged() {
+  cmp -s "$work/original" "$key_file" ||
+    fail "the key file changed" "now: $(od -An -c "$key_file" | head -4)"
+}
+
+# A save leaves nothing beside the key file.
+expect_only_key_file() {
+  local files
+  files=$(ls -A "$content")
+  [ "$files" = quorvantis.ini ] || fail "the key file's folder holds:" "$files"
+}
+
+expect_error_box() {
+  local box
+  box=$(probe message-box)
+  expect_lines "$box" "title=$TITLE" 'buttons=OK'
+  [[ $box == *"$key_file_win"* ]] || fail "the message does not name the key file:" "$box"
+  echo "$box"
+}
+
+scenario_found() {
+  make_install 'var accessKey = "QV-7F3A-19C2";\r\n'
+  start_window
+  expect_state \
+    'Label1 visible=1 enabled=1 text=Your current Access key:' \
+    'Label2 visible=1 enabled=1 text=QV-7F3A-19C2' \
+    'Label3 visible=1 enabled=1 text=Enter a new Access key:' \
+    "Label4 visible=1 enabled=1 text=$INSTRUCTIONS" \
+    'Label5 visible=0 *' \
+    'Text1 visible=1 enabled=1 text=' \
+    'Command_Update visible=1 enabled=0 text=Update' \
+    'Command_Exit visible=1 enabled=1 text=Exit' \
+    'Image1 visible=1 *' \
+    'focus=Text1'
+  local colour
+  colour=$(probe colour Label4)
+  [[ $colour != "colour=$NOT_FOUND_COLOUR "* ]] || fail "the instructions are in the warning colour"
+
+  step "Tab skips the disabled Update; Enter and Esc do nothing"
+  probe key tab
+  expect_state 'focus=Command_Exit'
+  probe key tab
+  expect_state 'focus=Text1'
+  probe key return escape
+  expect_state 'focus=Text1' 'Label5 visible=0 *' 'Text1 visible=1 enabled=1 text='
+
+  step "Exit"
+  click Command_Exit
+  expect_exit 0
+  expect_key_file_unchanged
+}
+
+expect_not_found_state() {
+  expect_state \
+    'Label1 visible=0 *' 'Label2 visible=0 *' 'Label3 visible=0 *' \
+    "Label4 visible=1 enabled=1 text=$NOT_FOUND" \
+    'Label5 visible=0 *' 'Text1 visible=0 *' 'Command_Update visible=0 *' \
+    'Command_Exit visible=1 enabled=1 text=Exit' 'Image1 visible=1 *' \
+    'focus=Command_Exit'
+}
+
+scenario_not_found() {
+  step "no registry key"
+  registry delete
+  start_window
+  expect_not_found_state
+  expect_lines "$(probe colour Label4)" "colour=$NOT_FOUND_COLOUR *"
+  probe key tab
+  expect_state 'focus=Command_Exit'
+  click Command_Exit
+  expect_exit 0
+
+  step "empty installation directory"
+  registry set ""
+  start_window
+  expect_not_found_state
+  probe close >/dev/null
+  expect_exit 0
+}
+
+# expect_start_failure: the program reports the key file and ends without showing its window.
+expect_start_failure() {
+  local box
+  start_program
+  box=$(expect_error_box)
+  printf '%s\n' "$box"
+  if has_line "$box" 'main-window=visible'; then fail "the main window was shown"; fi
+  expect_exit 1
+}
+
+scenario_missing_key_file() {
+  step "no key file"
+  make_install
+  expect_start_failure
+  [ ! -e "$key_file" ] || fail "the program created the key file"
+
+  step "the key file is a folder"
+  mkdir "$key_file"
+  expect_start_failure
+  rmdir "$key_file"
+
+  step "the key file holds no key"
+  make_install 'accessKey = none\r\n'
+  expect_start_failure
+  expect_key_file_unchanged
+}
+
+scenario_typing() {
+  make_install 'var accessKey = "OLD-KEY";\r\n'
+  start_window
+
+  step "Update follows whether Text1 is empty"
+  probe type a
+  expect_state 'Text1 visible=1 enabled=1 text=a' 'Command_Update visible=1 enabled=1 text=Update'
+  probe type --units 8
+  expect_state 'Text1 visible=1 enabled=1 text=' 'Command_Update visible=1 enabled=0 text=Update'
+  probe type K
+  probe set-text ""
+  expect_state 'Command_Update visible=1 enabled=0 text=Update'
+
+  step "Tab visits Update once it is enabled; Enter and Esc on it press nothing"
+  probe set-text "   "
+  expect_state 'Text1 visible=1 enabled=1 text=   ' 'Command_Update visible=1 enabled=1 text=Update'
+  probe key tab
+  expect_state 'focus=Command_Exit'
+  probe key tab
+  expect_state 'focus=Command_Update'
+  probe key tab
+  expect_state 'focus=Text1'
+  probe key tab tab return escape
+  expect_state 'focus=Command_Update' 'Label5 visible=0 *' 'Text1 visible=1 enabled=1 text=   '
+  expect_key_file_unchanged
+
+  step "Space on Update saves the blanks as they are"
+  probe key space
+  expect_state 'Label5 visible=1 *' 'focus=Command_Exit'
+  expect_key_file '   '
+  expect_label2 '   '
+  click Command_Exit
+  expect_exit 0
+}
+
+scenario_update() {
+  # The whole file is replaced, so the second line goes.
+  make_install 'var accessKey = "OLD-KEY";\r\n// written by the installer\r\n'
+  start_window
+
+  step "first update"
+  probe type 'NEW-KEY-1'
+  click Command_Update
+  expect_key_file 'NEW-KEY-1'
+  expect_only_key_file
+  expect_state \
+    'Label2 visible=1 enabled=1 text=NEW-KEY-1' \
+    "Label5 visible=1 enabled=1 text=$UPDATED" \
+    'Text1 visible=1 enabled=1 text=' \
+    'Command_Update visible=1 enabled=0 text=Update' \
+    'focus=Command_Exit'
+
+  step "typing hides the notice again"
+  probe type x
+  expect_state 'Label5 visible=0 *' 'Command_Update visible=1 enabled=1 text=Update'
+
+  step "second update"
+  probe set-text 'NEW-KEY-2'
+  click Command_Update
+  expect_key_file 'NEW-KEY-2'
+  expect_only_key_file
+  expect_state 'Label2 visible=1 enabled=1 text=NEW-KEY-2' 'Label5 visible=1 *' \
+    'Text1 visible=1 enabled=1 text=' 'focus=Command_Exit'
+
+  probe close >/dev/null
+  expect_exit 0
+  expect_key_file 'NEW-KEY-2'
+}
+
+scenario_exit_and_close() {
+  make_install 'var accessKey = "KEEP-ME";\r\n'
+  local how
+  for how in 'click Command_Exit' 'close' 'close --syscommand'; do
+    step "$how with an unsaved key typed"
+    start_window
+    probe type 'UNSAVED'
+    # shellcheck disable=SC2086
+    probe $how >/dev/null
+    expect_exit 0
+    expect_key_file_unchanged
+  done
+}
+
+scenario_read_only() {
+  make_install 'var accessKey = "OLD-KEY";\r\n'
+  chmod a-w "$key_file"
+  start_window
+  probe type 'NEW-KEY'
+  probe click Command_Update >/dev/null
+  expect_error_box
+  expect_exit 1
+  expect_key_file_unchanged
+  expect_only_key_file
+}
+
+scenario_unusual_keys() {
+  make_install 'var accessKey = "OLD-KEY";\r\n'
+  start_window
+
+  step "commas, an ampersand and a Windows-1252 letter"
+  probe type 'AB,CD,,R&D '
+  # Wine reads its command line in the shell's locale, so the letter goes as its UTF-16 unit.
+  probe type --units e9
+  click Command_Update
+  expect_key_file $'AB,CD,,R&D \xe9'
+  expect_label2 'AB,CD,,R&D é'
+
+  step "a letter outside Windows-1252: Label2 shows what the file holds"
+  probe type --units 416
+  click Command_Update
+  expect_key_file '?'
+  expect_label2 '?'
+
+  step "40,000 characters set at once"
+  local long
+  long=$(printf '%040000d' 0 | tr 0 k)
+  probe set-text --repeat 40000 k
+  click Command_Update
+  expect_key_file "$long"
+  expect_label2 "$long"
+
+  step "40,000 characters pasted"
+  long=$(for _ in $(seq 2500); do printf '0123456789ABCDEF'; done)
+  printf '%s' "$long" >"$work/long.txt"
+  probe paste --file "Z:$work/long.txt"
+  click Command_Update
+  expect_key_file "$long"
+  expect_label2 "$long"
+
+  click Command_Exit
+  expect_exit 0
+}
+
+scenario_cyrillic() {
+  # "Старый" in Windows-1251.
+  make_install 'var accessKey = "\xd1\xf2\xe0\xf0\xfb\xe9";\r\n'
+  start_window LC_ALL=ru_RU.UTF-8
+  expect_label2 'Старый'
+  probe type --units 41a,43b,44e,447
+  click Command_Update
+  expect_key_file $'\xca\xeb\xfe\xf7'
+  expect_label2 'Ключ'
+  click Command_Exit
+  expect_exit 0
+}
+
+scenario_double_quote() {
+  make_install 'var accessKey = "OLD-KEY";\r\n'
+  start_window
+  probe type 'ab"cd'
+  [ "$(probe click Command_Update)" = message-box ] || fail "Update took a key with a double quote"
+  expect_lines "$(probe message-box)" "title=$TITLE" \
+    'text=The Access key cannot contain a double quote.' 'buttons=OK' 'main-window=visible'
+  expect_key_file_unchanged
+  expect_state 'Label2 visible=1 enabled=1 text=OLD-KEY' 'Label5 visible=0 *' \
+    'Text1 visible=1 enabled=1 text=ab"cd' 'Command_Update visible=1 enabled=1 text=Update'
+
+  step "the program goes on"
+  probe set-text 'abcd'
+  click Command_Update
+  expect_key_file 'abcd'
+  expect_state 'Label5 visible=1 *'
+  click Command_Exit
+  expect_exit 0
+}
+
+# Keys typed on the X keyboard, through Wine's keyboard driver and the program's message loop.
+scenario_keyboard() {
+  make_install 'var accessKey = "OLD-KEY";\r\n'
+  start_window
+  local windows
+  windows=$(xdotool search --onlyvisible --name "^$TITLE\$")
+  [ "$(wc -l <<<"$windows")" -eq 1 ] || fail "expected one X window titled $TITLE:" "$windows"
+  xdotool windowfocus --sync "$windows"
+
+  step "typing"
+  xdotool type --delay 60 'abc'
+  expect_state 'Text1 visible=1 enabled=1 text=abc' \
+    'Command_Update visible=1 enabled=1 text=Update' 'focus=Text1'
+
+  step "Enter and Esc in Text1"
+  xdotool key Return Escape
+  sleep 0.3
+  expect_state 'Text1 visible=1 enabled=1 text=abc' 'Label5 visible=0 *' 'focus=Text1'
+  expect_key_file_unchanged
+
+  step "Tab and Shift+Tab"
+  xdotool key Tab
+  expect_state 'focus=Command_Exit'
+  xdotool key Tab
+  expect_state 'focus=Command_Update'
+  xdotool key shift+Tab
+  expect_state 'focus=Command_Exit'
+  xdotool key shift+Tab
+  expect_state 'focus=Text1'
+  xdotool key shift+Tab
+  expect_state 'focus=Command_Update'
+
+  step "Enter on Update presses nothing, Space does"
+  xdotool key Return
+  sleep 0.3
+  expect_state 'Label5 visible=0 *'
+  expect_key_file_unchanged
+  xdotool key space
+  expect_state 'Label2 visible=1 enabled=1 text=abc' 'Label5 visible=1 *' 'focus=Command_Exit'
+  expect_key_file 'abc'
+
+  step "Alt+F4"
+  xdotool key alt+F4
+  expect_exit 0
+  expect_key_file 'abc'
+}
+
+if ! declare -F "scenario_$scenario" >/dev/null; then
+  echo "no scenario named $scenario" >&2
+  exit 2
+fi
+"scenario_$scenario"
+echo "PASS $scenario"

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Screenshots of the three presentations, each inside a 700x420 Wine desktop on a private Xvfb:
+#   tests/e2e/screenshots.sh OUTDIR [BUILD_DIR]
+# writes OUTDIR/found.png, OUTDIR/not-found.png and OUTDIR/updated.png. BUILD_DIR (default
+# build/windows) holds UpdateAccessKey.exe and tests/e2e/uak_probe.exe.
+set -euo pipefail
+# shellcheck source=../../scripts/lib.sh
+source "$(dirname "$0")/../../scripts/lib.sh"
+
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then
+  echo "usage: $0 OUTDIR [BUILD_DIR]" >&2
+  exit 2
+fi
+mkdir -p "$1"
+out=$(cd "$1" && pwd)
+build=$(cd "${2:-$ROOT/build/windows}" && pwd)
+program="$build/UpdateAccessKey.exe"
+probe_exe="$build/tests/e2e/uak_probe.exe"
+for file in "$program" "$probe_exe"; do
+  [ -f "$file" ] || { echo "$file is missing: build with cmake --build --preset windows" >&2; exit 1; }
+done
+
+DESKTOP=Screenshots
+SIZE=700x420
+# A prefix of its own, so that its registry key and its wineserver are this script's alone.
+ensure_wine_prefix "$ROOT/build/wine-screenshots"
+work=$(mktemp -d)
+install="$WINEPREFIX/drive_c/Quorvantis"
+trap 'wineserver -k 2>/dev/null || true; stop_display; rm -rf "$work" "$install"' EXIT
+start_display
+
+mkdir -p "$install/Firefox/chrome/content"
+printf 'var accessKey = "DEMO-7F3A-19C2-B84E";\r\n' >"$install/Firefox/chrome/content/quorvantis.ini"
+
+pid=
+desktop_job=
+probe() { env LC_ALL=en_US.UTF-8 wine "$probe_exe" --desktop "$DESKTOP" --pid "$pid" "$@"; }
+
+start_in_desktop() {
+  rm -f "$work/run.log"
+  env LC_ALL=en_US.UTF-8 wine explorer "/desktop=$DESKTOP,$SIZE" \
+    "$probe_exe" start "Z:$work/run.log" "Z:$program" &
+  desktop_job=$!
+  for _ in $(seq 200); do
+    pid=$(sed -n 's/^pid //p' "$work/run.log" 2>/dev/null || true)
+    [ -n "$pid" ] && break
+    sleep 0.05
+  done
+  [ -n "$pid" ] || { echo "the program did not start" >&2; exit 1; }
+  probe wait-window >/dev/null
+}
+
+shoot() {
+  # Let the window finish painting.
+  sleep 0.7
+  import -window root -crop "$SIZE+0+0" +repage "$out/$1.png"
+  probe close >/dev/null
+  wait "$desktop_job"
+  say "$out/$1.png"
+}
+
+env LC_ALL=en_US.UTF-8 wine "$probe_exe" registry set 'C:\Quorvantis'
+start_in_desktop
+shoot found
+
+start_in_desktop
+probe type '5C1E-88D0-A4F7-3B92'
+probe click Command_Update >/dev/null
+shoot updated
+
+env LC_ALL=en_US.UTF-8 wine "$probe_exe" registry delete
+start_in_desktop
+shoot not-found
