@@ -208,7 +208,7 @@ LRESULT Form1Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_DESTROY:
-      PostQuitMessage(error_ ? 1 : 0);
+      PostQuitMessage(0);  // run() tells an error from a normal end
       return 0;
     default:
       return DefWindowProcW(hwnd_, message, wParam, lParam);

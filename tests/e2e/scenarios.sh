@@ -485,6 +485,55 @@ scenario_keyboard() {
   expect_key_file 'abc'
 }
 
+# The design's rectangles at 96 DPI: client area, then each control's left, top, width, height.
+DESIGN='client 537 290
+Label1 112 24 121 17
+Label2 240 24 209 17
+Label3 112 136 121 17
+Label4 112 80 377 41
+Label5 112 176 369 17
+Text1 240 136 241 19
+Command_Update 280 216 89 25
+Command_Exit 392 216 89 25
+Image1 0 0 82 290'
+
+# expect_layout DPI: every control stands at the design's rectangle scaled to DPI.
+expect_layout() {
+  local expected
+  expected=$(awk -v dpi="$1" '{
+    printf "%s", $1
+    for (i = 2; i <= NF; i++) printf " %d", int(($i * dpi + 48) / 96)
+    print ""
+  }' <<<"$DESIGN")
+  [ "$(probe rects | tr -d '\r')" = "$expected" ] ||
+    fail "the layout at $1 DPI is not the design's" "expected:" "$expected" "found:" "$(probe rects)"
+}
+
+set_dpi() {
+  env LC_ALL=$LOCALE wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+    /d "$1" /f >/dev/null
+}
+
+scenario_layout() {
+  make_install 'var accessKey = "LAYOUT-KEY";\r\n'
+  trap 'set_dpi 96; cleanup' EXIT
+  for dpi in 96 144; do
+    step "controls at $dpi DPI"
+    set_dpi "$dpi"
+    start_window
+    expect_layout "$dpi"
+    probe close >/dev/null
+    expect_exit 0
+  done
+  set_dpi 96
+
+  step "Label2 drawn in black"
+  start_window
+  expect_lines "$(probe colour Label2)" 'colour=000000 *'
+  click Command_Exit
+  expect_exit 0
+}
+
 if ! declare -F "scenario_$scenario" >/dev/null; then
   echo "no scenario named $scenario" >&2
   exit 2
