@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Screenshots of the three presentations, each inside a 700x420 Wine desktop on a private Xvfb:
-#   tests/e2e/screenshots.sh OUTDIR [BUILD_DIR]
+#   [DPI=144] tests/e2e/screenshots.sh OUTDIR [BUILD_DIR]
 # writes OUTDIR/found.png, OUTDIR/not-found.png and OUTDIR/updated.png. BUILD_DIR (default
 # build/windows) holds UpdateAccessKey.exe and tests/e2e/uak_probe.exe.
 set -euo pipefail
@@ -21,9 +21,11 @@ for file in "$program" "$probe_exe"; do
 done
 
 DESKTOP=Screenshots
-SIZE=700x420
+dpi=${DPI:-96}
+SIZE=$((700 * dpi / 96))x$((420 * dpi / 96))
 # A prefix of its own, so that its registry key and its wineserver are this script's alone.
 ensure_wine_prefix "$ROOT/build/wine-screenshots"
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
 work=$(mktemp -d)
 install="$WINEPREFIX/drive_c/Quorvantis"
 trap 'wineserver -k 2>/dev/null || true; stop_display; rm -rf "$work" "$install"' EXIT
