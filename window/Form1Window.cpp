@@ -92,20 +92,12 @@ Form1Window::Form1Window(HINSTANCE instance) : instance_(instance) {
   CreateWindowExW(0, kClassName, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
   if (!hwnd_) throw std::runtime_error("CreateWindowEx failed");
-  createControls();
-  layOut(dpiOfWindow(hwnd_));
-
-  // Centred on the screen the window first appears on.
-  RECT frame;
-  GetWindowRect(hwnd_, &frame);
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
-  const RECT& screen = monitor.rcMonitor;
-  SetWindowPos(hwnd_, nullptr,
-               screen.left + (screen.right - screen.left - (frame.right - frame.left)) / 2,
-               screen.top + (screen.bottom - screen.top - (frame.bottom - frame.top)) / 2, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Every control is made at its place with its font, and the window is sized and centred in one
+  // move: under Wine each move of a window adds to the start-up time.
+  const int dpi = dpiOfWindow(hwnd_);
+  createFonts(dpi);
+  createControls(dpi);
+  placeCentred(dpi);
 }
 
 Form1Window::~Form1Window() {
@@ -113,7 +105,7 @@ Form1Window::~Form1Window() {
   UnregisterClassW(kClassName, instance_);
 }
 
-void Form1Window::createControls() {
+void Form1Window::createControls(int dpi) {
   for (const ControlDesign& design : kControls) {
     const wchar_t* className = L"STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE;
@@ -137,33 +129,62 @@ void Form1Window::createControls() {
         break;
     }
     if (design.control == Control::Label5) style &= ~WS_VISIBLE;
-    const HWND control =
-        CreateWindowExW(exStyle, className, design.text, style, 0, 0, 0, 0, hwnd_,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(design.control))),
-                        instance_, nullptr);
+    const HWND control = CreateWindowExW(
+        exStyle, className, design.text, style, scaled(design.left, dpi), scaled(design.top, dpi),
+        scaled(design.width, dpi), scaled(design.height, dpi), hwnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(design.control))), instance_,
+        nullptr);
     if (!control) throw std::runtime_error("creating a control failed");
     controls_[static_cast<size_t>(design.control)] = control;
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(design.control)), FALSE);
   }
   // The text box holds keys of any length.
   SendMessageW(handleOf(Control::Text1), EM_SETLIMITTEXT, 0, 0);
 }
 
-void Form1Window::layOut(int dpi) {
+void Form1Window::createFonts(int dpi) {
   regularFont_.reset(createDialogFont(dpi, FW_NORMAL, DEFAULT_CHARSET));
   boldFont_.reset(createDialogFont(dpi, FW_BOLD, kRussianCharset));
-  for (const ControlDesign& design : kControls) {
-    const HWND control = handleOf(design.control);
-    MoveWindow(control, scaled(design.left, dpi), scaled(design.top, dpi),
-               scaled(design.width, dpi), scaled(design.height, dpi), FALSE);
-    const HFONT font = design.control == Control::Label2 ? boldFont_.get() : regularFont_.get();
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  }
+}
+
+HFONT Form1Window::fontOf(Control control) const {
+  return control == Control::Label2 ? boldFont_.get() : regularFont_.get();
+}
+
+SIZE Form1Window::frameSize(int dpi) const {
   const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
   const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
   const RECT frame = windowRectForClient(scaled(kClientWidth, dpi), scaled(kClientHeight, dpi),
                                          style, exStyle, dpi);
-  SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void Form1Window::placeCentred(int dpi) {
+  // Centred on the screen the window first appears on: the one it would be on at this size.
+  const SIZE size = frameSize(dpi);
+  RECT frame;
+  GetWindowRect(hwnd_, &frame);
+  frame.right = frame.left + size.cx;
+  frame.bottom = frame.top + size.cy;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromRect(&frame, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& screen = monitor.rcMonitor;
+  SetWindowPos(hwnd_, nullptr, screen.left + (screen.right - screen.left - size.cx) / 2,
+               screen.top + (screen.bottom - screen.top - size.cy) / 2, size.cx, size.cy,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form1Window::layOut(int dpi) {
+  createFonts(dpi);
+  for (const ControlDesign& design : kControls) {
+    const HWND control = handleOf(design.control);
+    MoveWindow(control, scaled(design.left, dpi), scaled(design.top, dpi),
+               scaled(design.width, dpi), scaled(design.height, dpi), FALSE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(design.control)), FALSE);
+  }
+  const SIZE size = frameSize(dpi);
+  SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 

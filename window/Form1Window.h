@@ -55,8 +55,13 @@ class Form1Window final : public WindowOperations {
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-  void createControls();
+  void createFonts(int dpi);
+  void createControls(int dpi);
+  void placeCentred(int dpi);
+  // Moves and scales everything to a new DPI.
   void layOut(int dpi);
+  HFONT fontOf(Control control) const;
+  SIZE frameSize(int dpi) const;
   void onCommand(int id, int code);
   LRESULT onControlColour(HDC dc, HWND control);
   void onDrawLogo(const DRAWITEMSTRUCT& item);
