@@ -7,22 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/Clock.h"
 #include "storage/KeyFile.h"
 
-namespace {
-
-double nowMs() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int main() {
   wchar_t temp[MAX_PATH];

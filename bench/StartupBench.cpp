@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Clock.h"
 #include "window/Form1Design.h"
 
 namespace {
@@ -23,17 +24,6 @@ struct Subject {
   std::vector<double> startupMs;
   std::vector<double> peakKb;
 };
-
-double nowMs() {
-  static const LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 HWND visibleWindowOf(DWORD processId) {
   struct Search {
