@@ -1,5 +1,6 @@
 // Windows-1252 stands in for the ANSI code page on platforms that have none.
 #include <array>
+#include <optional>
 
 #include "storage/AnsiText.h"
 
@@ -14,12 +15,12 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-char toByte(wchar_t c) {
+std::optional<char> byteFor(wchar_t c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
   for (size_t i = 0; i < kHighControls.size(); ++i) {
     if (kHighControls[i] == static_cast<char32_t>(c)) return static_cast<char>(0x80 + i);
   }
-  return '?';  // the system's default character for what the code page cannot hold
+  return std::nullopt;
 }
 
 }  // namespace
@@ -27,9 +28,24 @@ char toByte(wchar_t c) {
 std::string toAnsi(std::wstring_view text) {
   std::string bytes;
   bytes.reserve(text.size());
-  for (wchar_t c : text) bytes += toByte(c);
+  // '?' is the system's default character for what the code page cannot hold.
+  for (wchar_t c : text) bytes += byteFor(c).value_or('?');
   return bytes;
 }
+
+// The table maps both ways, so every byte it gives converts back to its character.
+std::optional<std::string> toAnsiExactly(std::wstring_view text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  for (wchar_t c : text) {
+    const std::optional<char> byte = byteFor(c);
+    if (!byte) return std::nullopt;
+    bytes += *byte;
+  }
+  return bytes;
+}
+
+unsigned ansiCodePage() { return 1252; }
 
 std::wstring fromAnsi(std::string_view bytes) {
   std::wstring text;

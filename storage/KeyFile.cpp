@@ -1,5 +1,9 @@
 #include "storage/KeyFile.h"
 
+#include <algorithm>
+#include <cwchar>
+#include <set>
+
 #include "storage/AnsiText.h"
 #include "storage/FileAccess.h"
 #include "storage/StorageError.h"
@@ -14,7 +18,110 @@ constexpr std::string_view kLineSuffix = "\";\r\n";
 
 bool endsLine(char c) { return c == '\r' || c == '\n'; }
 
+// A script's string ends at any of its line terminators, not only at CR and LF.
+bool endsScriptLine(wchar_t c) { return c == L'\r' || c == L'\n' || c == 0x2028 || c == 0x2029; }
+
+bool isHighSurrogate(wchar_t c) { return sizeof(wchar_t) == 2 && c >= 0xD800 && c < 0xDC00; }
+
+// How many units of `text` from `at` make one character: a UTF-16 surrogate pair is one.
+size_t characterLength(std::wstring_view text, size_t at) {
+  return isHighSurrogate(text[at]) && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
+                 text[at + 1] < 0xE000
+             ? 2
+             : 1;
+}
+
+std::optional<Unsavable> syntaxReason(wchar_t c) {
+  if (c == L'"') return Unsavable::DoubleQuote;
+  if (c == L'\\') return Unsavable::Backslash;
+  if (endsScriptLine(c)) return Unsavable::LineBreak;
+  return std::nullopt;
+}
+
+std::wstring codePointOf(std::wstring_view character) {
+  char32_t code = static_cast<char32_t>(character[0]);
+  if (character.size() == 2) {
+    code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<char32_t>(character[1]) - 0xDC00);
+  }
+  wchar_t digits[16];
+  std::swprintf(digits, 16, L"U+%04X", static_cast<unsigned>(code));
+  return digits;
+}
+
+// Past this many, the explanation counts the rest of the characters the code page cannot hold.
+constexpr size_t kNamedCharacters = 12;
+
+std::wstring listNotInCodePage(const std::vector<UnsavableCharacter>& characters) {
+  std::wstring list;
+  size_t count = 0;
+  for (const UnsavableCharacter& c : characters) {
+    if (c.reason != Unsavable::NotInCodePage) continue;
+    if (++count > kNamedCharacters) continue;
+    if (count > 1) list += L", ";
+    list += c.character + L" (" + codePointOf(c.character) + L")";
+  }
+  if (count > kNamedCharacters) {
+    list += L" and " + std::to_wstring(count - kNamedCharacters) + L" more";
+  }
+  return list;
+}
+
+bool has(const std::vector<UnsavableCharacter>& characters, Unsavable reason) {
+  return std::any_of(characters.begin(), characters.end(),
+                     [reason](const UnsavableCharacter& c) { return c.reason == reason; });
+}
+
 }  // namespace
+
+std::vector<UnsavableCharacter> unsavableCharacters(std::wstring_view key) {
+  // Code pages convert character by character, so only a key that fails as a whole needs each
+  // of its characters tried.
+  const bool codePageHoldsKey = toAnsiExactly(key).has_value();
+  std::vector<UnsavableCharacter> found;
+  std::set<std::wstring_view> seen;
+  for (size_t at = 0; at < key.size();) {
+    const std::wstring_view character = key.substr(at, characterLength(key, at));
+    at += character.size();
+    std::optional<Unsavable> reason = syntaxReason(character[0]);
+    if (!reason && !codePageHoldsKey && !toAnsiExactly(character)) {
+      reason = Unsavable::NotInCodePage;
+    }
+    if (reason && seen.insert(character).second) {
+      found.push_back({std::wstring(character), *reason});
+    }
+  }
+  return found;
+}
+
+std::wstring explainUnsavable(const std::vector<UnsavableCharacter>& characters) {
+  std::vector<std::wstring> lines;
+  const bool quote = has(characters, Unsavable::DoubleQuote);
+  const bool backslash = has(characters, Unsavable::Backslash);
+  if (quote || backslash) {
+    std::wstring named = quote ? L"\" (double quote)" : L"";
+    if (quote && backslash) named += L" and ";
+    if (backslash) named += L"\\ (backslash)";
+    lines.push_back(named +
+                    L": the extension would take it as part of its script, and read a different "
+                    L"key or none at all.");
+  }
+  if (has(characters, Unsavable::LineBreak)) {
+    lines.push_back(L"A line break: the key file holds the key on one line, which it would split.");
+  }
+  if (has(characters, Unsavable::NotInCodePage)) {
+    lines.push_back(listNotInCodePage(characters) +
+                    L": this computer saves the key file in code "
+                    L"page " +
+                    std::to_wstring(ansiCodePage()) +
+                    L", which has no such characters, so others would be saved in their place.");
+  }
+  std::wstring text;
+  for (const std::wstring& line : lines) {
+    if (!text.empty()) text += L"\r\n";
+    text += line;
+  }
+  return text;
+}
 
 std::wstring keyFilePath(std::wstring_view installPath) {
   std::wstring path(installPath);
@@ -101,8 +208,14 @@ std::wstring readCurrentAccessKey(std::wstring_view installPath) {
 
 void saveNewAccessKey(std::wstring_view installPath, std::wstring_view newAccessKey) {
   const std::wstring path = keyFilePath(installPath);
+  const std::optional<std::string> ansiKey = toAnsiExactly(newAccessKey);
+  const std::vector<UnsavableCharacter> unsavable = unsavableCharacters(newAccessKey);
+  if (!ansiKey || !unsavable.empty()) {
+    throw StorageError(StorageFailure::UnsavableKey, kWriteFailed, path,
+                       explainUnsavable(unsavable));
+  }
   removeLeftoverTemporaries(path);
-  replaceFileContent(path, keyFileLine(toAnsi(newAccessKey)));
+  replaceFileContent(path, keyFileLine(*ansiKey));
 }
 
 }  // namespace storage

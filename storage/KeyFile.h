@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace storage {
 
@@ -12,6 +13,27 @@ std::wstring keyFilePath(std::wstring_view installPath);
 
 // The key file's whole content for a key already in the ANSI code page.
 std::string keyFileLine(std::string_view ansiKey);
+
+// Why the key file's line cannot carry a character of a key exactly as typed.
+enum class Unsavable {
+  DoubleQuote,    // ends the script's string early
+  Backslash,      // starts an escape sequence in the script's string
+  LineBreak,      // splits the file's one line
+  NotInCodePage,  // the ANSI code page has no such character
+};
+
+struct UnsavableCharacter {
+  std::wstring character;  // one character: two UTF-16 units beyond the Basic Multilingual Plane
+  Unsavable reason;
+  bool operator==(const UnsavableCharacter&) const = default;
+};
+
+// The characters of `key` that the key file's line cannot carry so that the extension reads
+// exactly `key`: each once, in the order of their first appearance. None for a key that it can.
+std::vector<UnsavableCharacter> unsavableCharacters(std::wstring_view key);
+
+// Names each of `characters` and says in plain words why it cannot be saved, a line per reason.
+std::wstring explainUnsavable(const std::vector<UnsavableCharacter>& characters);
 
 // Finds the key in the key file's bytes as they arrive, so that a reader can stop as soon as the
 // key is known: it is what stands between the first two double quotes of the first line.
@@ -41,7 +63,8 @@ std::optional<std::string> findAccessKey(std::string_view fileBytes);
 std::wstring readCurrentAccessKey(std::wstring_view installPath);
 
 // Replaces the key file below `installPath` with the line for `newAccessKey`, in one step: the
-// old line stays whole until the new one is on disk. Throws StorageError.
+// old line stays whole until the new one is on disk. Throws StorageError, and refuses a key that
+// has unsavableCharacters() before it touches anything.
 void saveNewAccessKey(std::wstring_view installPath, std::wstring_view newAccessKey);
 
 }  // namespace storage

@@ -12,6 +12,7 @@ enum class StorageFailure {
   EmptyKeyFile,
   NoKeyInFile,
   AccessDenied,
+  UnsavableKey,
   SystemError,
 };
 

@@ -1,5 +1,7 @@
 #include "window/Form1.h"
 
+#include "storage/KeyFile.h"
+
 namespace window {
 
 void Form1::load() {
@@ -30,10 +32,12 @@ void Form1::text1Changed() {
 
 void Form1::updateClicked() {
   std::wstring typed = window_.text(Control::Text1);
-  // The key is written into a double-quoted script string without escaping, so a double quote
-  // would cut the key short for the extension and for every later read.
-  if (typed.find(L'"') != std::wstring::npos) {
-    window_.tellUser(kNoDoubleQuote);
+  // A key that the extension would read otherwise than typed is refused before anything is
+  // touched, so the user never sees a confirmation for a key that was not saved.
+  const std::vector<storage::UnsavableCharacter> unsavable = storage::unsavableCharacters(typed);
+  if (!unsavable.empty()) {
+    window_.tellUser(std::wstring(kUnsavableKeyHeading) + L"\r\n\r\n" +
+                     storage::explainUnsavable(unsavable) + L"\r\n\r\n" + kUnsavableKeyAdvice);
     return;
   }
   newAccessKey_ = std::move(typed);

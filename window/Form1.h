@@ -20,7 +20,10 @@ inline constexpr wchar_t kNotFoundMessage[] =
 inline constexpr wchar_t kInstructions[] =
     L"If you have changed the Access key at your Quorvantis Account,\r\n"
     L"you should update it below as well.";
-inline constexpr wchar_t kNoDoubleQuote[] = L"The Access key cannot contain a double quote.";
+inline constexpr wchar_t kUnsavableKeyHeading[] =
+    L"The Access key was not saved: the key file cannot hold it exactly as typed.";
+inline constexpr wchar_t kUnsavableKeyAdvice[] =
+    L"Type the key without these characters, then press Update again.";
 
 class Form1 {
  public:

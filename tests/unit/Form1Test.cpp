@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "storage/KeyFile.h"
 #include "storage/StorageError.h"
 #include "tests/support/RecordingWindow.h"
 #include "window/Form1.h"
@@ -158,18 +159,32 @@ TEST_F(Form1Test, TypingAfterAnUpdateHidesTheConfirmationAndASecondUpdateRepeats
   EXPECT_EQ(window.focused, Control::Command_Exit);
 }
 
-TEST_F(Form1Test, AKeyWithADoubleQuoteIsRefusedBeforeTheFileIsTouched) {
+TEST_F(Form1Test, AKeyTheFileCannotCarryIsRefusedWithEverythingLeftAsItWas) {
   loadFound();
-  window.type(L"ab\"cd");
-  window.calls.clear();
-
+  window.type(L"FIRST");
   form.updateClicked();
+  for (const wchar_t* key : {L"ab\"cd", L"abc\\", L"\u041a\u043b\u044e\u0447"}) {
+    window.type(key);
+    window.calls.clear();
+    storage.calls.clear();
 
-  EXPECT_TRUE(storage.calls.empty());
-  EXPECT_EQ(window.calls, Calls{"tell The Access key cannot contain a double quote."});
-  EXPECT_EQ(window.controls[Control::Text1].text, L"ab\"cd");
-  EXPECT_EQ(window.controls[Control::Label2].text, L"OLD-KEY");
-  EXPECT_EQ(form.newAccessKey(), L"");
+    form.updateClicked();
+
+    EXPECT_TRUE(storage.calls.empty()) << "nothing is written";
+    const std::string explanation =
+        testing_support::narrow(storage::explainUnsavable(storage::unsavableCharacters(key)));
+    EXPECT_EQ(window.calls,
+              Calls{"tell The Access key was not saved: the key file cannot hold it exactly as "
+                    "typed.\r\n\r\n" +
+                    explanation +
+                    "\r\n\r\nType the key without these characters, then press Update again."});
+    EXPECT_EQ(window.controls[Control::Text1].text, key);
+    EXPECT_EQ(window.controls[Control::Label2].text, L"FIRST");
+    EXPECT_FALSE(window.controls[Control::Label5].visible);
+    EXPECT_EQ(window.focused, Control::Command_Exit) << "the focus stays where it was";
+    EXPECT_EQ(form.newAccessKey(), L"");
+    EXPECT_EQ(form.currentAccessKey(), L"FIRST");
+  }
 }
 
 TEST_F(Form1Test, AFailedWriteStopsTheUpdateWithEverythingShownUnchanged) {

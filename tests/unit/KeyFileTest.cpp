@@ -126,9 +126,26 @@ class KeyFileOnDisk : public ::testing::Test {
 TEST_F(KeyFileOnDisk, KeysRoundTripThroughTheFile) {
   for (const std::wstring& key :
        std::vector<std::wstring>{L"PLAIN-KEY", L"  blanks at both ends  ", L"a,b,c", L"",
-                                 L"back\\slash", L"caf\u00e9 \u20ac", std::wstring(40000, L'z')}) {
+                                 L"caf\u00e9 \u20ac", std::wstring(40000, L'z')}) {
     storage::saveNewAccessKey(installPath(), key);
     EXPECT_EQ(storage::readCurrentAccessKey(installPath()), key);
+  }
+}
+
+TEST_F(KeyFileOnDisk, AKeyTheLineCannotCarryIsRefusedBeforeAnythingIsTouched) {
+  writeFile("var accessKey = \"KEEP\";\r\n");
+  for (const wchar_t* key :
+       {L"ab\\cd", L"abc\\", L"two\r\nlines", L"q\"uote", L"\u0141\u00f3d\u017a"}) {
+    try {
+      storage::saveNewAccessKey(installPath(), key);
+      ADD_FAILURE() << "saved " << storage::toUtf8(key);
+    } catch (const StorageError& e) {
+      EXPECT_EQ(e.kind(), StorageFailure::UnsavableKey);
+      EXPECT_EQ(e.path(), storage::keyFilePath(installPath()));
+      EXPECT_EQ(e.reason(), storage::explainUnsavable(storage::unsavableCharacters(key)));
+    }
+    EXPECT_EQ(fileBytes(), "var accessKey = \"KEEP\";\r\n");
+    EXPECT_EQ(filesInFolder(), 1u);
   }
 }
 
