@@ -1,12 +1,48 @@
 // Any bytes as a key file: the reader gives a key or one of its typed errors, whatever blocks the
 // bytes arrive in, and the key is exactly what stands between the first line's double quotes.
+// The same bytes as a typed key: a key that the writer accepts reads back exactly as typed, and
+// a key that it refuses has each refused character in it.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 
 #include "storage/AnsiText.h"
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
+
+namespace {
+
+constexpr wchar_t kKeyFilePath[] = L"C:\\fuzz\\quorvantis.ini";
+
+void checkTypedKey(const std::wstring& key) {
+  const std::vector<storage::UnsavableCharacter> refused = storage::unsavableCharacters(key);
+  if (!refused.empty()) {
+    for (const storage::UnsavableCharacter& c : refused) {
+      if (key.find(c.character) == std::wstring::npos) std::abort();
+    }
+    if (storage::explainUnsavable(refused).empty()) std::abort();
+    return;
+  }
+  const std::optional<std::string> bytes = storage::toAnsiExactly(key);
+  if (!bytes) std::abort();
+  const std::string line = storage::keyFileLine(*bytes);
+  storage::AccessKeyScanner scanner;
+  scanner.take(line);
+  if (storage::scannedAccessKey(scanner, kKeyFilePath) != key) std::abort();
+}
+
+// Two bytes to a UTF-16 unit, so that characters beyond the code page, and lone surrogates, occur.
+std::wstring utf16Units(std::string_view bytes) {
+  std::wstring units;
+  for (size_t at = 0; at + 1 < bytes.size(); at += 2) {
+    units.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes[at]) |
+                                         static_cast<unsigned char>(bytes[at + 1]) << 8));
+  }
+  return units;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   const std::string_view file(reinterpret_cast<const char*>(data), size);
@@ -19,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   if (scanner.key() != whole) std::abort();
 
   try {
-    const std::wstring key = storage::scannedAccessKey(scanner, L"C:\\fuzz\\quorvantis.ini");
+    const std::wstring key = storage::scannedAccessKey(scanner, kKeyFilePath);
     const std::string bytes = storage::toAnsi(key);
     if (bytes != *whole) std::abort();  // the stand-in code page maps every byte both ways
     if (bytes.find_first_of("\"\r\n") != std::string::npos) std::abort();
@@ -31,5 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
                               : e.kind() == storage::StorageFailure::NoKeyInFile && !whole;
     if (!expected) std::abort();
   }
+
+  checkTypedKey(storage::fromAnsi(file));
+  checkTypedKey(utf16Units(file));
   return 0;
 }

@@ -6,11 +6,14 @@
 #include <cwchar>
 #include <string>
 
+#include "storage/AnsiText.h"
 #include "storage/KeyFile.h"
+#include "storage/StorageError.h"
 #include "tests/win32/InstallFolder.h"
 
 namespace {
 
+using storage::Unsavable;
 using testsupport::readBytes;
 using testsupport::writeBytes;
 
@@ -18,11 +21,16 @@ struct CodePageSample {
   UINT codePage;
   std::wstring text;
   std::string bytes;
+  // Characters the code page has no place for, and those of them a best fit would swap for a
+  // look-alike.
+  std::wstring foreign;
+  std::wstring lookAlikes;
 };
 
 const CodePageSample kSamples[] = {
-    {1252, L"caf\u00e9", "caf\xE9"},
-    {1251, L"\u041a\u043b\u044e\u0447", "\xCA\xEB\xFE\xF7"},
+    {1252, L"caf\u00e9\u20ac\u00e4", "caf\xE9\x80\xE4", L"\u041a\u043b\u044e\u0447",
+     L"\u0142\u017a"},
+    {1251, L"\u041a\u043b\u044e\u0447", "\xCA\xEB\xFE\xF7", L"\u00e9\u00e4", L"\u00e9\u00e4"},
 };
 
 std::string line(const std::string& keyBytes) {
@@ -89,6 +97,55 @@ TEST_F(KeyFileInCodePage, ReadsFilesOfOtherWriters) {
     writeBytes(install.keyFile(), file);
     EXPECT_EQ(read(), sample->text);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Every character of `text` that the rule names, as the code page would have to hold it.
+std::wstring namedFor(const std::wstring& key, Unsavable reason) {
+  std::wstring named;
+  for (const storage::UnsavableCharacter& c : storage::unsavableCharacters(key)) {
+    if (c.reason == reason) named += c.character;
+  }
+  return named;
+}
+
+TEST_F(KeyFileInCodePage, KeysTheLineCannotCarryAreRefusedAndTheFileKeepsItsBytes) {
+  const std::string original = line("OLD-KEY");
+  const std::wstring one = std::wstring(1, sample->foreign[0]);
+  const std::wstring cases[] = {
+      L"ab\\cd",          L"abc\\",      L"\\x41",
+      L"\\u0041",         L"ab\"cd",     L"two\r\nlines",
+      L"cr\ronly",        L"lf\nonly",   L"ls\u2028ps\u2029",
+      sample->foreign,    one + L"key",  L"key" + one,
+      sample->lookAlikes, L"\U0001F511", std::wstring(1, wchar_t(0xD800)) + L"lone surrogate",
+  };
+  for (const std::wstring& key : cases) {
+    SCOPED_TRACE(storage::toUtf8(key));
+    writeBytes(install.keyFile(), original);
+    EXPECT_FALSE(storage::unsavableCharacters(key).empty());
+    try {
+      save(key);
+      ADD_FAILURE() << "the key was saved";
+    } catch (const storage::StorageError& e) {
+      EXPECT_EQ(e.kind(), storage::StorageFailure::UnsavableKey);
+    }
+    EXPECT_EQ(readBytes(install.keyFile()), original);
+    EXPECT_EQ(testsupport::entriesIn(install.contentFolder()),
+              std::vector<std::wstring>{L"quorvantis.ini"});
+  }
+}
+
+TEST_F(KeyFileInCodePage, TheRuleKnowsWhatTheCodePageHolds) {
+  EXPECT_TRUE(storage::unsavableCharacters(sample->text).empty());
+  EXPECT_EQ(namedFor(sample->foreign + sample->text, Unsavable::NotInCodePage), sample->foreign);
+  // A best fit would write these as other letters without a default character to show for it.
+  EXPECT_EQ(namedFor(sample->lookAlikes, Unsavable::NotInCodePage), sample->lookAlikes);
+  EXPECT_EQ(namedFor(L"\U0001F511 \U0001F511", Unsavable::NotInCodePage), L"\U0001F511")
+      << "a surrogate pair is one character";
+  EXPECT_EQ(storage::ansiCodePage(), sample->codePage);
 }
 
 }  // namespace
