@@ -10,6 +10,7 @@ namespace storage {
 
 // The writer's temporary file beside `target`: "<target>.<8 hex digits>.tmp".
 std::wstring temporaryPathFor(const std::wstring& target, std::uint32_t number);
+std::string temporaryPathFor(const std::string& target, std::uint32_t number);
 
 // True for a file name that the writer gives its temporary files for `targetName`, and for no
 // other: only those are ever removed as leftovers.
@@ -30,20 +31,46 @@ bool isTemporaryOf(std::basic_string_view<Char> fileName, std::basic_string_view
 // Removes what an interrupted write left beside `target`. Best effort: it never fails.
 void removeLeftoverTemporaries(const std::wstring& target);
 
-// Where tests make the writer fail, as a full disk would, or stop, as a crash would.
-enum class WriteStep { WritingTemporary, ReplacingKeyFile };
+// Where tests make the writer fail, as a full disk or a locked-down folder would, or stop, as a
+// crash would.
+enum class WriteStep {
+  CreatingTemporary,
+  WritingTemporary,
+  ReplacingKeyFile,
+  WritingInPlace,
+  EndingInPlace,
+  FlushingInPlace,
+};
 // Returns 0 to go on, or the system error code that the step then fails with.
 using WriteFaultHook = unsigned long (*)(WriteStep step);
 void setWriteFaultHook(WriteFaultHook hook);
 unsigned long injectedFault(WriteStep step);
+
+// How the new line gets into the key file.
+enum class WriteMethod {
+  // A new file beside the target takes its place: the old line stays whole until the new one is
+  // on disk.
+  Replace,
+  // The file has several names, and a replace would leave the others holding the old key.
+  InPlaceKeepingHardLinks,
+  // The folder refuses new files, but the key file itself may be written, as an installer that
+  // grants the right on that one file leaves it.
+  InPlaceInLockedFolder,
+};
+
+// The one decision between them. `temporaryDenied`: making the temporary file beside the target
+// was refused for want of access.
+WriteMethod chooseWriteMethod(bool targetExists, unsigned long linkCount, bool temporaryDenied);
 
 // Hands the file's bytes to `take` a block at a time until it returns true or the file ends.
 // Throws StorageError with `whatFailed` when the file cannot be opened or read.
 void readFileBlocks(const std::wstring& path, const wchar_t* whatFailed,
                     const std::function<bool(std::string_view)>& take);
 
-// Writes `content` to a new file beside `path`, flushes it, then puts it in place of `path` in
-// one step. A read-only file is refused; nothing is left behind on failure. Throws StorageError.
+// Writes `content` to the file that `path` names, behind any link, keeping its attributes: by
+// default to a new file beside it, flushed, then put in its place in one step; where that would
+// split hard links or cannot be made, in place, with the old bytes written back if that fails. A
+// read-only file is refused; nothing is left behind on failure. Throws StorageError.
 void replaceFileContent(const std::wstring& path, std::string_view content);
 
 }  // namespace storage

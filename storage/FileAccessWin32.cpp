@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "storage/FileAccess.h"
@@ -29,10 +30,80 @@ bool isTransient(DWORD error) {
   }
 }
 
-// A new file beside the key file that is removed again unless it was put in the key file's place.
+// The attributes that a replace must carry over to the new file.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// The file that the writer writes: the key file once every link on its way is followed.
+struct WriteTarget {
+  std::wstring path;  // as given while there is no file yet
+  bool exists = false;
+  DWORD linkCount = 0;
+  DWORD attributes = 0;
+};
+
+std::wstring withoutLongPathPrefix(const std::wstring& path) {
+  if (path.rfind(LR"(\\?\UNC\)", 0) == 0) return LR"(\\)" + path.substr(8);
+  if (path.rfind(LR"(\\?\)", 0) == 0) return path.substr(4);
+  return path;
+}
+
+DWORD finalPathOf(HANDLE file, std::wstring& path) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
+    if (length == 0) return GetLastError();
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      path = withoutLongPathPrefix(buffer);
+      return ERROR_SUCCESS;
+    }
+    buffer.resize(length);
+  }
+}
+
+// Fills `target` for `path`; a missing file is no error. Returns the system's error code.
+DWORD inspectTarget(const std::wstring& path, WriteTarget& target) {
+  target = WriteTarget{path};
+  // Only the file's attributes are asked for, which neither another program's sharing nor the
+  // file's own permissions stand in the way of; a folder opens too, to be refused as such.
+  win32::ScopedFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file.get(), &information)) return GetLastError();
+  target.exists = true;
+  target.linkCount = information.nNumberOfLinks;
+  target.attributes = information.dwFileAttributes;
+  return finalPathOf(file.get(), target.path);
+}
+
+WriteTarget resolveTarget(const std::wstring& path) {
+  WriteTarget target;
+  if (const DWORD error = inspectTarget(path, target))
+    throw systemFailure(kWriteFailed, path, error);
+  // Wine running as root lets a read-only file be overwritten, so refuse it here.
+  if (target.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+    throw StorageError(
+        StorageFailure::AccessDenied, kWriteFailed, path,
+        systemErrorText(ERROR_ACCESS_DENIED) + ((target.attributes & FILE_ATTRIBUTE_DIRECTORY)
+                                                    ? L" It is a folder."
+                                                    : L" The file is read-only."));
+  }
+  return target;
+}
+
+// A new file beside the target that is removed again unless it was put in the target's place.
 class TemporaryFile {
  public:
   explicit TemporaryFile(const std::wstring& target) {
+    error_ = injectedFault(WriteStep::CreatingTemporary);
+    if (error_ != ERROR_SUCCESS) return;
     const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (DWORD attempt = 0; attempt < 100; ++attempt) {
       path_ = temporaryPathFor(target, seed + attempt * 7919u);
@@ -41,9 +112,8 @@ class TemporaryFile {
       if (file_ || GetLastError() != ERROR_FILE_EXISTS) break;
     }
     if (!file_) {
-      const DWORD error = GetLastError();
+      error_ = GetLastError();
       path_.clear();
-      throw systemFailure(kWriteFailed, target, error);
     }
   }
   ~TemporaryFile() {
@@ -53,45 +123,73 @@ class TemporaryFile {
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
+  // Why the file could not be made, or ERROR_SUCCESS.
+  DWORD error() const { return error_; }
   HANDLE handle() const { return file_.get(); }
   const std::wstring& path() const { return path_; }
   void close() { file_.reset(); }
   void keep() { path_.clear(); }
 
  private:
+  DWORD error_ = ERROR_SUCCESS;
   std::wstring path_;
   win32::ScopedFile file_;
 };
 
-void writeAll(HANDLE file, std::string_view content, const std::wstring& target) {
+DWORD faultAt(std::optional<WriteStep> step) { return step ? injectedFault(*step) : 0; }
+
+// Writes all of `content` from the file's position; `step`, if any, is where tests fail it.
+DWORD writeAll(HANDLE file, std::string_view content, std::optional<WriteStep> step) {
   while (!content.empty()) {
     const DWORD chunk =
         content.size() > kBlockSize * 16 ? kBlockSize * 16 : static_cast<DWORD>(content.size());
-    if (const DWORD fault = injectedFault(WriteStep::WritingTemporary)) {
-      throw systemFailure(kWriteFailed, target, fault);
-    }
+    if (const DWORD fault = faultAt(step)) return fault;
     DWORD written = 0;
-    if (!WriteFile(file, content.data(), chunk, &written, nullptr)) {
-      throw systemFailure(kWriteFailed, target, GetLastError());
-    }
+    if (!WriteFile(file, content.data(), chunk, &written, nullptr)) return GetLastError();
     content.remove_prefix(written);
   }
-  if (!FlushFileBuffers(file)) throw systemFailure(kWriteFailed, target, GetLastError());
+  return ERROR_SUCCESS;
 }
 
-void refuseUnwritableTarget(const std::wstring& target) {
-  const DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND) return;  // the writer creates it
-    throw systemFailure(kWriteFailed, target, error);
+// Hands the open file's bytes to `take` a block at a time until it returns true or the file ends.
+DWORD readBlocks(HANDLE file, const std::function<bool(std::string_view)>& take) {
+  std::string block(kBlockSize, '\0');
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, block.data(), kBlockSize, &got, nullptr)) return GetLastError();
+    if (got == 0 || take(std::string_view(block.data(), got))) return ERROR_SUCCESS;
   }
-  // Wine running as root lets a read-only file be overwritten, so refuse it here.
-  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
-    throw StorageError(StorageFailure::AccessDenied, kWriteFailed, target,
-                       systemErrorText(ERROR_ACCESS_DENIED) +
-                           ((attributes & FILE_ATTRIBUTE_DIRECTORY) ? L" It is a folder."
-                                                                    : L" The file is read-only."));
+}
+
+// Makes `bytes` the whole of the open file. The old bytes written back after a failure pass no
+// fault steps: only the first failure is the test's.
+DWORD overwrite(HANDLE file, std::string_view bytes, bool stepsMayFail) {
+  const auto step = [stepsMayFail](WriteStep s) {
+    return stepsMayFail ? std::optional<WriteStep>(s) : std::nullopt;
+  };
+  if (!SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) return GetLastError();
+  if (const DWORD error = writeAll(file, bytes, step(WriteStep::WritingInPlace))) return error;
+  if (const DWORD fault = faultAt(step(WriteStep::EndingInPlace))) return fault;
+  if (!SetEndOfFile(file)) return GetLastError();
+  if (const DWORD fault = faultAt(step(WriteStep::FlushingInPlace))) return fault;
+  return FlushFileBuffers(file) ? ERROR_SUCCESS : GetLastError();
+}
+
+// Keeps the file itself, with its links, attributes and permissions, at the price of a line that
+// a crash in the middle of the write may leave cut short.
+void writeInPlace(const WriteTarget& target, const std::wstring& path, std::string_view content) {
+  win32::ScopedFile file(CreateFileW(target.path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) throw systemFailure(kWriteFailed, path, GetLastError());
+  std::string oldBytes;
+  const DWORD readError = readBlocks(file.get(), [&oldBytes](std::string_view block) {
+    oldBytes.append(block);
+    return false;
+  });
+  if (readError != ERROR_SUCCESS) throw systemFailure(kWriteFailed, path, readError);
+  if (const DWORD error = overwrite(file.get(), content, true)) {
+    overwrite(file.get(), oldBytes, false);
+    throw systemFailure(kWriteFailed, path, error);
   }
 }
 
@@ -120,6 +218,22 @@ DWORD putInPlace(const std::wstring& replacement, const std::wstring& target) {
     }
     if (!isTransient(error)) break;
   }
+  return error;
+}
+
+DWORD replaceWith(TemporaryFile& temporary, const WriteTarget& target, std::string_view content) {
+  DWORD error = writeAll(temporary.handle(), content, WriteStep::WritingTemporary);
+  if (error == ERROR_SUCCESS && !FlushFileBuffers(temporary.handle())) error = GetLastError();
+  temporary.close();
+  // Given to the new file before the replace, so that the key file never shows without them.
+  const DWORD kept = target.attributes & kKeptAttributes;
+  if (error == ERROR_SUCCESS && target.exists &&
+      !SetFileAttributesW(temporary.path().c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL)) {
+    error = GetLastError();
+  }
+  if (error == ERROR_SUCCESS) error = injectedFault(WriteStep::ReplacingKeyFile);
+  if (error == ERROR_SUCCESS) error = putInPlace(temporary.path(), target.path);
+  if (error == ERROR_SUCCESS) temporary.keep();
   return error;
 }
 
@@ -154,17 +268,14 @@ void readFileBlocks(const std::wstring& path, const wchar_t* whatFailed,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) throw systemFailure(whatFailed, path, GetLastError());
-  std::string block(kBlockSize, '\0');
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(file.get(), block.data(), kBlockSize, &got, nullptr)) {
-      throw systemFailure(whatFailed, path, GetLastError());
-    }
-    if (got == 0 || take(std::string_view(block.data(), got))) return;
-  }
+  if (const DWORD error = readBlocks(file.get(), take))
+    throw systemFailure(whatFailed, path, error);
 }
 
-void removeLeftoverTemporaries(const std::wstring& target) {
+void removeLeftoverTemporaries(const std::wstring& keyFile) {
+  WriteTarget resolved;
+  const std::wstring& target =
+      inspectTarget(keyFile, resolved) == ERROR_SUCCESS ? resolved.path : keyFile;
   const size_t slash = target.find_last_of(L'\\');
   const std::wstring folder = target.substr(0, slash + 1);
   const std::wstring name = target.substr(slash + 1);
@@ -179,14 +290,21 @@ void removeLeftoverTemporaries(const std::wstring& target) {
 }
 
 void replaceFileContent(const std::wstring& path, std::string_view content) {
-  refuseUnwritableTarget(path);
-  TemporaryFile temporary(path);
-  writeAll(temporary.handle(), content, path);
-  temporary.close();
-  DWORD error = injectedFault(WriteStep::ReplacingKeyFile);
-  if (error == ERROR_SUCCESS) error = putInPlace(temporary.path(), path);
-  if (error != ERROR_SUCCESS) throw systemFailure(kWriteFailed, path, error);
-  temporary.keep();
+  const WriteTarget target = resolveTarget(path);
+  WriteMethod method = chooseWriteMethod(target.exists, target.linkCount, false);
+  if (method == WriteMethod::Replace) {
+    TemporaryFile temporary(target.path);
+    if (temporary.error() == ERROR_SUCCESS) {
+      if (const DWORD error = replaceWith(temporary, target, content)) {
+        throw systemFailure(kWriteFailed, path, error);
+      }
+      return;
+    }
+    method = chooseWriteMethod(target.exists, target.linkCount,
+                               temporary.error() == ERROR_ACCESS_DENIED);
+    if (method == WriteMethod::Replace) throw systemFailure(kWriteFailed, path, temporary.error());
+  }
+  writeInPlace(target, path, content);
 }
 
 }  // namespace storage

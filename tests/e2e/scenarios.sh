@@ -368,6 +368,50 @@ scenario_read_only() {
   expect_only_key_file
 }
 
+# attributes_of WINDOWS-PATH: the attribute letters that Windows programs see, as attrib shows them.
+attributes_of() { env LC_ALL=$LOCALE wine attrib "$1" | tr -d '\r' | sed 's/ *[A-Za-z]:\\.*$//'; }
+
+# update_to KEY: types KEY, presses Update, and expects the confirmation with the key read back.
+update_to() {
+  probe type "$1"
+  click Command_Update
+  expect_state "Label2 visible=1 enabled=1 text=$1" "Label5 visible=1 enabled=1 text=$UPDATED"
+}
+
+scenario_hidden_and_linked() {
+  step "a hidden key file stays hidden"
+  make_install 'var accessKey = "OLD-KEY";\r\n'
+  env LC_ALL=$LOCALE wine attrib +h "$key_file_win"
+  local before
+  before=$(attributes_of "$key_file_win")
+  [[ $before == *H* ]] || fail "attrib did not hide the key file: $before"
+  start_window
+  update_to 'HIDDEN-NEW'
+  expect_key_file 'HIDDEN-NEW'
+  expect_only_key_file
+  [ "$(attributes_of "$key_file_win")" = "$before" ] ||
+    fail "the key file's attributes were '$before' and are now '$(attributes_of "$key_file_win")'"
+  probe close >/dev/null
+  expect_exit 0
+
+  step "a key file that links elsewhere stays a link, and the file behind it gets the line"
+  local real="$install/elsewhere/quorvantis.ini"
+  mkdir -p "$install/elsewhere"
+  rm "$key_file"
+  printf 'var accessKey = "LINKED-OLD";\r\n' >"$real"
+  ln -s "$real" "$key_file"
+  start_window
+  expect_label2 'LINKED-OLD'
+  update_to 'LINKED-NEW'
+  [ "$(readlink "$key_file")" = "$real" ] || fail "the key file is no longer a link to $real"
+  expect_key_file 'LINKED-NEW'
+  expect_only_key_file
+  [ "$(ls -A "$install/elsewhere")" = quorvantis.ini ] ||
+    fail "beside the linked file: $(ls -A "$install/elsewhere")"
+  probe close >/dev/null
+  expect_exit 0
+}
+
 scenario_unusual_keys() {
   make_install 'var accessKey = "OLD-KEY";\r\n'
   start_window

@@ -265,4 +265,122 @@ TEST_F(WriterFaults, ACrashBeforeTheReplaceKeepsTheOldKeyAndTheNextRunTidiesUp) 
   EXPECT_TRUE(fs::exists(content / "quorvantis.ini.bak"));
 }
 
+TEST(WriteMethod, OnlyAnExistingFileIsEverWrittenInPlace) {
+  using storage::chooseWriteMethod;
+  using storage::WriteMethod;
+  EXPECT_EQ(chooseWriteMethod(true, 1, false), WriteMethod::Replace);
+  EXPECT_EQ(chooseWriteMethod(true, 2, false), WriteMethod::InPlaceKeepingHardLinks);
+  EXPECT_EQ(chooseWriteMethod(true, 1, true), WriteMethod::InPlaceInLockedFolder);
+  EXPECT_EQ(chooseWriteMethod(false, 0, true), WriteMethod::Replace);
+}
+
+constexpr char kOldLine[] = "var accessKey = \"OLD\";\r\n";
+constexpr char kNewLine[] = "var accessKey = \"NEW\";\r\n";
+
+// What a save keeps besides the line: links, other names, permissions, and the file itself.
+class WriterKeeps : public WriterFaults {
+ protected:
+  void SetUp() override {
+    WriterFaults::SetUp();
+    elsewhere = install / "elsewhere";
+    fs::create_directories(elsewhere);
+  }
+  void save() { storage::saveNewAccessKey(installPath(), L"NEW"); }
+  static std::string bytesOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  static void write(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  size_t temporariesLeft() const {
+    size_t count = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(install)) {
+      count += entry.path().extension() == ".tmp";
+    }
+    return count;
+  }
+
+  fs::path elsewhere;
+};
+
+TEST_F(WriterKeeps, ALinkedKeyFileOrFolderStaysALinkAndItsTargetGetsTheLine) {
+  const fs::path real = elsewhere / "quorvantis.ini";
+  write(real, kOldLine);
+  fs::create_symlink(real, file);
+  save();
+  EXPECT_TRUE(fs::is_symlink(file));
+  EXPECT_EQ(bytesOf(real), kNewLine);
+
+  fs::remove(file);
+  fs::remove(content);
+  fs::create_directory_symlink(elsewhere, content);
+  write(real, kOldLine);
+  save();
+  EXPECT_TRUE(fs::is_symlink(content));
+  EXPECT_FALSE(fs::is_symlink(real));
+  EXPECT_EQ(bytesOf(real), kNewLine);
+  EXPECT_EQ(temporariesLeft(), 0u);
+}
+
+TEST_F(WriterKeeps, BothNamesOfAHardLinkedFileShowTheNewLine) {
+  write(file, kOldLine);
+  fs::create_hard_link(file, elsewhere / "other-name.ini");
+  save();
+  EXPECT_EQ(fs::hard_link_count(file), 2u);
+  EXPECT_EQ(bytesOf(elsewhere / "other-name.ini"), kNewLine);
+  EXPECT_EQ(temporariesLeft(), 0u);
+}
+
+TEST_F(WriterKeeps, TheFilesPermissionsStay) {
+  write(file, kOldLine);
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  save();
+  EXPECT_EQ(fs::status(file).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(bytesOf(file), kNewLine);
+}
+
+storage::WriteStep failingStep;
+std::vector<storage::WriteStep> stepsTaken;
+// The folder refuses the temporary file, and the chosen step of the in-place write then fails.
+unsigned long lockedFolderFailingAt(storage::WriteStep step) {
+  stepsTaken.push_back(step);
+  if (step == storage::WriteStep::CreatingTemporary) return EACCES;
+  return step == failingStep ? ENOSPC : 0;
+}
+
+TEST_F(WriterKeeps, AFolderThatRefusesNewFilesIsWrittenInPlaceOrLeftAsItWas) {
+  using storage::WriteStep;
+  const std::string oldBytes = kOldLine + std::string(100000, 'x');
+  write(file, oldBytes);
+  struct stat before {};
+  ::stat(file.c_str(), &before);
+  stepsTaken.clear();
+  failingStep = WriteStep::ReplacingKeyFile;  // never reached
+  storage::setWriteFaultHook(lockedFolderFailingAt);
+  save();
+  EXPECT_EQ(bytesOf(file), kNewLine);
+  struct stat after {};
+  ::stat(file.c_str(), &after);
+  EXPECT_EQ(after.st_ino, before.st_ino) << "the same file, written in place";
+  EXPECT_EQ(stepsTaken,
+            (std::vector<WriteStep>{WriteStep::CreatingTemporary, WriteStep::WritingInPlace,
+                                    WriteStep::EndingInPlace, WriteStep::FlushingInPlace}));
+
+  for (const WriteStep step :
+       {WriteStep::WritingInPlace, WriteStep::EndingInPlace, WriteStep::FlushingInPlace}) {
+    write(file, oldBytes);
+    failingStep = step;
+    try {
+      save();
+      ADD_FAILURE() << "saved despite step " << static_cast<int>(step);
+    } catch (const StorageError& e) {
+      EXPECT_EQ(e.reason(), storage::systemErrorText(ENOSPC));
+    }
+    EXPECT_EQ(bytesOf(file), oldBytes) << "step " << static_cast<int>(step);
+  }
+  EXPECT_EQ(temporariesLeft(), 0u);
+}
+
 }  // namespace

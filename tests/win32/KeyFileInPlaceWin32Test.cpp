@@ -1,0 +1,182 @@
+// What a save keeps of the key file besides its line: other names of the same file, its
+// attributes, and the file itself where its folder refuses new files. Each case checks the bytes,
+// the attributes and that no temporary file stays behind.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "storage/FileAccess.h"
+#include "storage/KeyFile.h"
+#include "storage/StorageError.h"
+#include "tests/win32/InstallFolder.h"
+#include "win32/ScopedHandle.h"
+
+namespace {
+
+using storage::StorageError;
+using storage::StorageFailure;
+using storage::WriteStep;
+using testsupport::readBytes;
+using testsupport::writeBytes;
+
+const std::string kOldLine = "var accessKey = \"OLD-KEY\";\r\n";
+const std::string kNewLine = "var accessKey = \"NEW-KEY\";\r\n";
+
+// The file's identity on its volume: it stays the same only when the file is written in place.
+ULONGLONG fileIndexOf(const std::wstring& path) {
+  win32::ScopedFile file(
+      CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!file || !GetFileInformationByHandle(file.get(), &information)) return 0;
+  return (ULONGLONG{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+}
+
+DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
+
+WriteStep failingStep;
+DWORD failingError;
+std::vector<WriteStep> stepsTaken;
+unsigned long failAtChosenStep(WriteStep step) {
+  stepsTaken.push_back(step);
+  return step == failingStep ? failingError : 0;
+}
+
+// The folder refuses the temporary file; any other chosen step then fails with a full disk.
+WriteStep secondFailingStep;
+unsigned long lockedFolderFailingAt(WriteStep step) {
+  stepsTaken.push_back(step);
+  if (step == WriteStep::CreatingTemporary) return ERROR_ACCESS_DENIED;
+  return step == secondFailingStep ? ERROR_DISK_FULL : 0;
+}
+
+class KeyFileKeeps : public ::testing::Test {
+ protected:
+  void SetUp() override { stepsTaken.clear(); }
+  void TearDown() override { storage::setWriteFaultHook(nullptr); }
+
+  void save() { storage::saveNewAccessKey(install.path(), L"NEW-KEY"); }
+  StorageError saveFailure() {
+    try {
+      save();
+    } catch (const StorageError& error) {
+      return error;
+    }
+    ADD_FAILURE() << "the save succeeded";
+    return StorageError(StorageFailure::SystemError, L"", L"", L"");
+  }
+  void expectOnly(const std::vector<std::wstring>& names) {
+    EXPECT_EQ(testsupport::entriesIn(install.contentFolder()), names);
+  }
+
+  testsupport::InstallFolder install;
+};
+
+TEST_F(KeyFileKeeps, HiddenSystemAndNotIndexedStayOnTheReplacedFile) {
+  for (const DWORD attributes :
+       {DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_SYSTEM},
+        DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE},
+        DWORD{FILE_ATTRIBUTE_NOT_CONTENT_INDEXED}, DWORD{FILE_ATTRIBUTE_NORMAL}}) {
+    writeBytes(install.keyFile(), kOldLine);
+    ASSERT_TRUE(SetFileAttributesW(install.keyFile().c_str(), attributes));
+    const DWORD before = attributesOf(install.keyFile());
+    save();
+    EXPECT_EQ(readBytes(install.keyFile()), kNewLine);
+    EXPECT_EQ(attributesOf(install.keyFile()), before) << "set to " << attributes;
+    expectOnly({L"quorvantis.ini"});
+    SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
+TEST_F(KeyFileKeeps, BothNamesOfAHardLinkedFileShowTheNewLine) {
+  writeBytes(install.keyFile(), kOldLine);
+  const std::wstring otherName = install.path() + L"\\quorvantis-copy.ini";
+  ASSERT_TRUE(CreateHardLinkW(otherName.c_str(), install.keyFile().c_str(), nullptr));
+  const ULONGLONG identity = fileIndexOf(install.keyFile());
+
+  save();
+  EXPECT_EQ(readBytes(install.keyFile()), kNewLine);
+  EXPECT_EQ(readBytes(otherName), kNewLine);
+  EXPECT_EQ(fileIndexOf(otherName), identity);
+  EXPECT_EQ(fileIndexOf(install.keyFile()), identity);
+  expectOnly({L"quorvantis.ini"});
+}
+
+TEST_F(KeyFileKeeps, AFolderThatRefusesNewFilesIsWrittenInPlace) {
+  // A longer old file shows that the end is cut where the new line ends.
+  const std::string oldBytes = kOldLine + std::string(5000, 'x');
+  writeBytes(install.keyFile(), oldBytes);
+  SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_HIDDEN);
+  const ULONGLONG identity = fileIndexOf(install.keyFile());
+  failingStep = WriteStep::CreatingTemporary;
+  failingError = ERROR_ACCESS_DENIED;
+  storage::setWriteFaultHook(failAtChosenStep);
+
+  save();
+  EXPECT_EQ(readBytes(install.keyFile()), kNewLine);
+  EXPECT_EQ(fileIndexOf(install.keyFile()), identity);
+  EXPECT_TRUE(attributesOf(install.keyFile()) & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(stepsTaken,
+            (std::vector<WriteStep>{WriteStep::CreatingTemporary, WriteStep::WritingInPlace,
+                                    WriteStep::EndingInPlace, WriteStep::FlushingInPlace}));
+  expectOnly({L"quorvantis.ini"});
+}
+
+TEST_F(KeyFileKeeps, EachFailedStepOfTheInPlaceWritePutsTheOldBytesBack) {
+  const std::string oldBytes = kOldLine + std::string(70000, 'x');
+  for (const WriteStep step :
+       {WriteStep::WritingInPlace, WriteStep::EndingInPlace, WriteStep::FlushingInPlace}) {
+    writeBytes(install.keyFile(), oldBytes);
+    secondFailingStep = step;
+    storage::setWriteFaultHook(lockedFolderFailingAt);
+    const StorageError error = saveFailure();
+    storage::setWriteFaultHook(nullptr);
+    EXPECT_EQ(error.reason(), storage::systemErrorText(ERROR_DISK_FULL))
+        << "the first error is the one reported, step " << static_cast<int>(step);
+    EXPECT_EQ(error.path(), install.keyFile());
+    EXPECT_EQ(readBytes(install.keyFile()), oldBytes) << "step " << static_cast<int>(step);
+    expectOnly({L"quorvantis.ini"});
+  }
+}
+
+TEST_F(KeyFileKeeps, OnlyADeniedTemporaryFileLeadsToTheInPlaceWrite) {
+  writeBytes(install.keyFile(), kOldLine);
+  failingStep = WriteStep::CreatingTemporary;
+  failingError = ERROR_DISK_FULL;
+  storage::setWriteFaultHook(failAtChosenStep);
+  EXPECT_EQ(saveFailure().reason(), storage::systemErrorText(ERROR_DISK_FULL));
+  EXPECT_EQ(stepsTaken, std::vector<WriteStep>{WriteStep::CreatingTemporary});
+  EXPECT_EQ(readBytes(install.keyFile()), kOldLine);
+
+  // A key file that is not there yet cannot be written in place either.
+  DeleteFileW(install.keyFile().c_str());
+  failingError = ERROR_ACCESS_DENIED;
+  EXPECT_EQ(saveFailure().kind(), StorageFailure::AccessDenied);
+  expectOnly({});
+}
+
+TEST_F(KeyFileKeeps, AReadOnlyKeyFileIsRefusedBeforeTheFolderIsTried) {
+  writeBytes(install.keyFile(), kOldLine);
+  ASSERT_TRUE(SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_READONLY));
+  storage::setWriteFaultHook(failAtChosenStep);
+  EXPECT_EQ(saveFailure().kind(), StorageFailure::AccessDenied);
+  EXPECT_TRUE(stepsTaken.empty());
+  EXPECT_EQ(readBytes(install.keyFile()), kOldLine);
+}
+
+TEST_F(KeyFileKeeps, AKeyFileHeldWithoutSharingIsNotWrittenInPlace) {
+  writeBytes(install.keyFile(), kOldLine);
+  win32::ScopedFile holder(CreateFileW(install.keyFile().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  failingStep = WriteStep::CreatingTemporary;
+  failingError = ERROR_ACCESS_DENIED;
+  storage::setWriteFaultHook(failAtChosenStep);
+  EXPECT_EQ(saveFailure().reason(), storage::systemErrorText(ERROR_SHARING_VIOLATION));
+  holder.reset();
+  EXPECT_EQ(readBytes(install.keyFile()), kOldLine);
+  expectOnly({L"quorvantis.ini"});
+}
+
+}  // namespace

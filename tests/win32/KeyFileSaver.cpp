@@ -1,0 +1,22 @@
+// Saves one key with the real writer, for tests that set the scene on the Unix side of Wine:
+//   KeyFileSaver.exe INSTALL-FOLDER KEY
+// Exits with 0 once saved, or prints the error and exits with 1.
+#include <cstdio>
+#include <string>
+
+#include "storage/KeyFile.h"
+#include "storage/StorageError.h"
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 3) {
+    std::fputs("usage: KeyFileSaver.exe INSTALL-FOLDER KEY\n", stderr);
+    return 2;
+  }
+  try {
+    storage::saveNewAccessKey(argv[1], argv[2]);
+  } catch (const storage::StorageError& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
