@@ -48,16 +48,17 @@ std::wstring withoutLongPathPrefix(const std::wstring& path) {
   return path;
 }
 
-DWORD finalPathOf(HANDLE file, std::wstring& path) {
+// Sets `path` to the open file's name once every link is followed, where the system gives one.
+void useFinalPathOf(HANDLE file, std::wstring& path) {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length =
         GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
-    if (length == 0) return GetLastError();
+    if (length == 0) return;
     if (length < buffer.size()) {
       buffer.resize(length);
       path = withoutLongPathPrefix(buffer);
-      return ERROR_SUCCESS;
+      return;
     }
     buffer.resize(length);
   }
@@ -80,7 +81,9 @@ DWORD inspectTarget(const std::wstring& path, WriteTarget& target) {
   target.exists = true;
   target.linkCount = information.nNumberOfLinks;
   target.attributes = information.dwFileAttributes;
-  return finalPathOf(file.get(), target.path);
+  // A volume without a drive letter has no such name; the path as given still reaches the file.
+  useFinalPathOf(file.get(), target.path);
+  return ERROR_SUCCESS;
 }
 
 WriteTarget resolveTarget(const std::wstring& path) {

@@ -23,12 +23,7 @@ class FaultMatrix : public ::testing::Test {
 
   std::wstring readKey() { return storage::readCurrentAccessKey(folder.path()); }
   StorageError saveFailure(const wchar_t* key) {
-    try {
-      storage::saveNewAccessKey(folder.path(), key);
-    } catch (const StorageError& e) {
-      return e;
-    }
-    throw std::runtime_error("the save succeeded");
+    return testsupport::failureOf([&] { storage::saveNewAccessKey(folder.path(), key); });
   }
 
   InstallFolder folder;

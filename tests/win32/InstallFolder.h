@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "storage/KeyFile.h"
+#include "storage/StorageError.h"
 #include "win32/ScopedHandle.h"
 
 namespace testsupport {
@@ -61,6 +62,17 @@ inline void writeBytes(const std::wstring& path, std::string_view bytes) {
       !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
     throw std::runtime_error("cannot write the file");
   }
+}
+
+// The StorageError that `action` fails with; an action that succeeds fails the test.
+template <typename Action>
+storage::StorageError failureOf(Action action) {
+  try {
+    action();
+  } catch (const storage::StorageError& error) {
+    return error;
+  }
+  throw std::runtime_error("it did not fail");
 }
 
 class InstallFolder {

@@ -58,13 +58,7 @@ class KeyFileKeeps : public ::testing::Test {
 
   void save() { storage::saveNewAccessKey(install.path(), L"NEW-KEY"); }
   StorageError saveFailure() {
-    try {
-      save();
-    } catch (const StorageError& error) {
-      return error;
-    }
-    ADD_FAILURE() << "the save succeeded";
-    return StorageError(StorageFailure::SystemError, L"", L"", L"");
+    return testsupport::failureOf([this] { save(); });
   }
   void expectOnly(const std::vector<std::wstring>& names) {
     EXPECT_EQ(testsupport::entriesIn(install.contentFolder()), names);

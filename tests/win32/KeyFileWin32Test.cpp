@@ -15,21 +15,11 @@ namespace {
 
 using storage::StorageError;
 using storage::StorageFailure;
+using testsupport::failureOf;
 using testsupport::readBytes;
 using testsupport::writeBytes;
 
 const std::string kOldLine = "var accessKey = \"OLD\";\r\n";
-
-template <typename Action>
-StorageError failureOf(Action action) {
-  try {
-    action();
-  } catch (const StorageError& error) {
-    return error;
-  }
-  ADD_FAILURE() << "it did not fail";
-  return StorageError(StorageFailure::SystemError, L"", L"", L"");
-}
 
 // What a person reads: the file and the system's own words for what went wrong.
 void expectPathAndReasonIn(const StorageError& error, const std::wstring& path) {
