@@ -10,7 +10,7 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
-out=${1:-$ROOT/dist}
+out=$(realpath -m "${1:-$ROOT/dist}")
 pfx=${UPDATEACCESSKEY_SIGN_PFX:-}
 password_set=${UPDATEACCESSKEY_SIGN_PASSWORD+yes}
 if [[ -n $pfx && -z $password_set || -z $pfx && -n $password_set ]]; then
@@ -41,6 +41,7 @@ say "Building the Release program from $commit"
   cmake --build --preset windows --target UpdateAccessKey >/dev/null)
 build=$src/build/windows
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ -n "$version" ] || { echo "project() in CMakeLists.txt gives no version" >&2; exit 1; }
 unsigned=$build/UpdateAccessKey.exe
 bash "$src/resources/check_resources.sh" "$unsigned" >&2
 
@@ -65,7 +66,7 @@ files+=(SHA256SUMS)
 chmod 0644 "$stage"/*
 touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
 mkdir -p "$out"
-zip_file=$(cd "$out" && pwd)/UpdateAccessKey-$version-win64.zip
+zip_file=$out/UpdateAccessKey-$version-win64.zip
 rm -f "$zip_file"
 # The files in a fixed order, with neither folder entries nor Unix times and owners.
 (cd "$stage" && zip -q -X -D "$zip_file" "${files[@]}")

@@ -90,6 +90,8 @@ grep -q 'Set both UPDATEACCESSKEY_SIGN_PFX and UPDATEACCESSKEY_SIGN_PASSWORD' "$
   fail "the refusal does not say why:" "$(cat "$work/refused.log")"
 
 step "a release signed with a throwaway certificate"
+# Spaces, a dollar sign and quotes: the password must reach osslsigncode as it is.
+# shellcheck disable=SC2016
 password='pass word $1 "quoted"'
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=UpdateAccessKey test signer" \
   -addext "extendedKeyUsage=codeSigning" -addext "keyUsage=critical,digitalSignature" \
