@@ -11,7 +11,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 out=$(realpath -m "${1:-$ROOT/dist}")
-pfx=${UPDATEACCESSKEY_SIGN_PFX:-}
+pfx=${UPDATEACCESSKEY_SIGN_PFX:+$(realpath -m "$UPDATEACCESSKEY_SIGN_PFX")}
 password_set=${UPDATEACCESSKEY_SIGN_PASSWORD+yes}
 if [[ -n $pfx && -z $password_set || -z $pfx && -n $password_set ]]; then
   echo "Set both UPDATEACCESSKEY_SIGN_PFX and UPDATEACCESSKEY_SIGN_PASSWORD, or neither" >&2
@@ -23,9 +23,8 @@ ensure_packages
 cd "$ROOT"
 commit=$(git rev-parse HEAD)
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
-# The ZIP stores local times and the modes of the files as they are on disk.
+# The ZIP stores local times.
 export SOURCE_DATE_EPOCH TZ=UTC
-umask 022
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
   say "Uncommitted changes are not in the release, which is built from $commit"
 fi
@@ -63,6 +62,7 @@ files=(UpdateAccessKey.exe ReadMe.txt)
 (cd "$stage" && sha256sum "${files[@]}" >SHA256SUMS)
 files+=(SHA256SUMS)
 
+# The ZIP also stores the modes, which the umask would decide.
 chmod 0644 "$stage"/*
 touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
 mkdir -p "$out"
