@@ -158,6 +158,8 @@ else
   manifest=$(tr '\r\n\t' '   ' <"$tmp/res")
   has() { grep -Eiq -- "$1" <<<"$manifest" || fail "manifest lacks $2"; }
   has 'requestedExecutionLevel[^>]*level="asInvoker"' 'requestedExecutionLevel asInvoker'
+  has '<assemblyIdentity[^>]*name="Quorvantis\.UpdateAccessKey"[^>]*version="1\.40\.0\.0"' \
+    "the program's identity with version 1.40.0.0"
   has '<assemblyIdentity[^>]*name="Microsoft\.Windows\.Common-Controls"[^>]*version="6\.0\.0\.0"' \
     'the Common-Controls 6.0.0.0 dependency'
   has '<dpiAwareness[^>]*>[^<]*PerMonitorV2' 'dpiAwareness PerMonitorV2'
