@@ -23,6 +23,8 @@ void Form1::load() {
   }
   window_.showWindow();
   window_.focusWindow();
+  // The message is all that this window has to say, and nothing has the focus that would say it.
+  if (installPath_.empty()) window_.announce(Control::Label4, Announcement::Assertive);
 }
 
 void Form1::text1Changed() {
@@ -47,6 +49,8 @@ void Form1::updateClicked() {
   newAccessKey_.clear();
   window_.setVisible(Control::Label5, true);
   window_.focus(Control::Command_Exit);
+  // The focus speaks for "Exit"; the confirmation follows it.
+  window_.announce(Control::Label5, Announcement::Polite);
 }
 
 void Form1::exitClicked() { window_.unload(); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -14,6 +15,8 @@ inline constexpr wchar_t kWindowTitle[] = L"Quorvantis - Update Access key";
 inline constexpr int kClientWidth = 537;
 inline constexpr int kClientHeight = 290;
 inline constexpr int kDesignDpi = 96;
+// Label2 shows the key in black, where the colour scheme lets it be read.
+inline constexpr std::uint32_t kKeyColour = 0x00000000;
 
 enum class ControlKind { Label, TextBox, Button, Picture };
 
@@ -25,15 +28,18 @@ struct ControlDesign {
   int tabIndex;  // -1: not in the tab order
 };
 
+// Label3 comes right before Text1: screen readers name an edit box after the label just before
+// it. No two controls overlap, and the tab order is the window's own, so nothing else follows
+// from the order. The picture's text is never drawn: it is the logo's name for screen readers.
 inline constexpr std::array<ControlDesign, 9> kControls = {{
     {Control::Command_Exit, ControlKind::Button, 392, 216, 89, 25, L"Exit", 5},
+    {Control::Label3, ControlKind::Label, 112, 136, 121, 17, L"Enter a new Access key:", 3},
     {Control::Text1, ControlKind::TextBox, 240, 136, 241, 19, L"", 4},
     {Control::Command_Update, ControlKind::Button, 280, 216, 89, 25, L"Update", 0},
     {Control::Label5, ControlKind::Label, 112, 176, 369, 17,
      L"The Access key has been updated. Now you can exit.", 7},
-    {Control::Image1, ControlKind::Picture, 0, 0, 82, 290, L"", -1},
+    {Control::Image1, ControlKind::Picture, 0, 0, 82, 290, L"Quorvantis", -1},
     {Control::Label4, ControlKind::Label, 112, 80, 377, 41, L"", 6},
-    {Control::Label3, ControlKind::Label, 112, 136, 121, 17, L"Enter a new Access key:", 3},
     {Control::Label2, ControlKind::Label, 240, 24, 209, 17, L"Temp value", 2},
     {Control::Label1, ControlKind::Label, 112, 24, 121, 17, L"Your current Access key:", 1},
 }};

@@ -5,6 +5,7 @@
 
 #include "resources/resource.h"
 #include "storage/StorageError.h"
+#include "window/ReadableColour.h"
 
 namespace window {
 
@@ -66,9 +67,18 @@ std::wstring describe(const std::exception_ptr& error) {
   }
 }
 
+bool highContrastIsOn() {
+  HIGHCONTRASTW highContrast{};
+  highContrast.cbSize = sizeof highContrast;
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof highContrast, &highContrast, 0) &&
+         (highContrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
 }  // namespace
 
-Form1Window::Form1Window(HINSTANCE instance) : instance_(instance) {
+Form1Window::Form1Window(HINSTANCE instance)
+    : instance_(instance), highContrast_(highContrastIsOn()) {
+  textColours_[static_cast<size_t>(Control::Label2)] = kKeyColour;
   bigIcon_.reset(
       static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP_ICON), IMAGE_ICON,
                                     GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
@@ -225,6 +235,13 @@ LRESULT Form1Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
       onActivate(LOWORD(wParam) != WA_INACTIVE);
       return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+      onColoursChanged();
+      return 0;
+    case WM_SETTINGCHANGE:
+      if (wParam == SPI_SETHIGHCONTRAST) onColoursChanged();
+      return DefWindowProcW(hwnd_, message, wParam, lParam);
     case WM_DPICHANGED:
       onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
@@ -249,14 +266,22 @@ void Form1Window::onCommand(int id, int code) {
 
 LRESULT Form1Window::onControlColour(HDC dc, HWND hwnd) {
   const std::optional<Control> control = controlOf(hwnd);
+  const COLORREF background = GetSysColor(COLOR_BTNFACE);
   COLORREF colour = GetSysColor(COLOR_BTNTEXT);
-  if (control == Control::Label2) colour = RGB(0, 0, 0);
   if (control && textColours_[static_cast<size_t>(*control)]) {
-    colour = *textColours_[static_cast<size_t>(*control)];
+    colour = readableTextColour(*textColours_[static_cast<size_t>(*control)], background, colour,
+                                highContrast_);
   }
   SetTextColor(dc, colour);
-  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  SetBkColor(dc, background);
   return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void Form1Window::onColoursChanged() {
+  highContrast_ = highContrastIsOn();
+  // The controls of Common Controls 6 take their colours again only when told.
+  for (HWND control : controls_) SendMessageW(control, WM_SYSCOLORCHANGE, 0, 0);
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void Form1Window::onDrawLogo(const DRAWITEMSTRUCT& item) {
@@ -398,6 +423,10 @@ void Form1Window::focusWindow() {
 }
 
 void Form1Window::unload() { DestroyWindow(hwnd_); }
+
+void Form1Window::announce(Control control, Announcement urgency) {
+  liveRegions_.announce(handleOf(control), urgency);
+}
 
 void Form1Window::tellUser(std::wstring_view message) {
   MessageBoxW(hwnd_, std::wstring(message).c_str(), kWindowTitle, MB_OK | MB_ICONWARNING);

@@ -11,6 +11,7 @@
 #include "win32/ScopedHandle.h"
 #include "window/Form1.h"
 #include "window/Form1Design.h"
+#include "window/LiveRegions.h"
 #include "window/WindowOperations.h"
 
 namespace window {
@@ -49,6 +50,7 @@ class Form1Window final : public WindowOperations {
   void showWindow() override;
   void focusWindow() override;
   void unload() override;
+  void announce(Control control, Announcement urgency) override;
   void tellUser(std::wstring_view message) override;
 
  private:
@@ -64,6 +66,8 @@ class Form1Window final : public WindowOperations {
   SIZE frameSize(int dpi) const;
   void onCommand(int id, int code);
   LRESULT onControlColour(HDC dc, HWND control);
+  // The colour scheme or high contrast changed: colours are taken again and everything repaints.
+  void onColoursChanged();
   void onDrawLogo(const DRAWITEMSTRUCT& item);
   void onActivate(bool active);
   void onDpiChanged(int dpi, const RECT& suggested);
@@ -79,7 +83,10 @@ class Form1Window final : public WindowOperations {
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
   std::array<HWND, 9> controls_{};
+  // Explicit text colours, drawn where the colour scheme lets them be read.
   std::array<std::optional<COLORREF>, 9> textColours_{};
+  bool highContrast_ = false;
+  LiveRegions liveRegions_;
   win32::ScopedFont regularFont_;
   win32::ScopedFont boldFont_;
   win32::ScopedBitmap logo_;

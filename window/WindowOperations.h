@@ -21,6 +21,9 @@ enum class Control {
   Image1,
 };
 
+// How a screen reader speaks a label's news: after what it is saying, or at once.
+enum class Announcement { Polite, Assertive };
+
 class WindowOperations {
  public:
   virtual ~WindowOperations() = default;
@@ -37,6 +40,8 @@ class WindowOperations {
   // The first control in tab order that is visible and enabled takes the focus.
   virtual void focusWindow() = 0;
   virtual void unload() = 0;
+  // Tells screen readers that `control`'s text, now shown, is to be spoken wherever the focus is.
+  virtual void announce(Control control, Announcement urgency) = 0;
   // A short notice the user confirms before going on.
   virtual void tellUser(std::wstring_view message) = 0;
 };

@@ -78,6 +78,10 @@ class RecordingWindow : public window::WindowOperations {
     calls.push_back("unload Form1");
     unloaded = true;
   }
+  void announce(Control c, window::Announcement urgency) override {
+    calls.push_back("announce " + nameOf(c) +
+                    (urgency == window::Announcement::Polite ? " polite" : " assertive"));
+  }
   void tellUser(std::wstring_view message) override { calls.push_back("tell " + narrow(message)); }
 
   // The user typing: the box's text changes and the change handler runs.

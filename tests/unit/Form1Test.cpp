@@ -77,7 +77,7 @@ TEST_F(Form1Test, LoadWithoutInstallationShowsTheNotFoundMessageAndExitAlone) {
                      "text Label4=Information about the current Access key can not be found.\r\n"
                      "Probably Quorvantis was not installed properly.\r\n"
                      "Please try to install program again.",
-                     "show Form1", "focus Form1"}));
+                     "show Form1", "focus Form1", "announce Label4 assertive"}));
     EXPECT_EQ(form.installPath(), L"");
   }
 }
@@ -126,8 +126,9 @@ TEST_F(Form1Test, UpdateWritesReadsBackClearsAndConfirmsInOrder) {
 
   EXPECT_EQ(storage.calls, (Calls{"save C:\\Quorvantis| NEW KEY ", "read C:\\Quorvantis"}));
   // Clearing Text1 runs the change handler inside the update, before Label5 is shown.
-  EXPECT_EQ(window.calls, (Calls{"text Label2= NEW KEY ", "text Text1=", "hide Label5",
-                                 "disable Command_Update", "show Label5", "focus Command_Exit"}));
+  EXPECT_EQ(window.calls,
+            (Calls{"text Label2= NEW KEY ", "text Text1=", "hide Label5", "disable Command_Update",
+                   "show Label5", "focus Command_Exit", "announce Label5 polite"}));
   EXPECT_EQ(form.newAccessKey(), L"");
   EXPECT_EQ(form.currentAccessKey(), L" NEW KEY ");
   EXPECT_TRUE(window.controls[Control::Label5].visible);

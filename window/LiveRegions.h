@@ -1,0 +1,38 @@
+// Labels whose news screen readers speak wherever the focus is: each is marked as a live region
+// through Dynamic Annotation, then the live-region event is raised for it. COM, which the marking
+// needs, is loaded only at the first announcement, so a window that announces nothing never
+// pays for it.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "window/WindowOperations.h"
+
+struct IAccPropServices;
+
+namespace window {
+
+class LiveRegions {
+ public:
+  LiveRegions() = default;
+  ~LiveRegions();
+  LiveRegions(const LiveRegions&) = delete;
+  LiveRegions& operator=(const LiveRegions&) = delete;
+
+  // Without the annotation service the event is raised all the same: readers that follow the
+  // event alone still speak the label.
+  void announce(HWND label, Announcement urgency);
+
+ private:
+  IAccPropServices* services();
+  void mark(HWND label, Announcement urgency);
+
+  bool comTried_ = false;
+  bool comStarted_ = false;
+  IAccPropServices* services_ = nullptr;
+  std::vector<HWND> marked_;
+};
+
+}  // namespace window
