@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// After windows.h, which they need.
+#include <oleacc.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +24,7 @@ constexpr wchar_t kDialogClass[] = L"#32770";
 constexpr DWORD kPollMs = 20;
 // A posted key is handled well within this on an idle program.
 constexpr DWORD kKeySettleMs = 150;
+constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED, Windows 8 on
 
 struct ControlName {
   const wchar_t* name;
@@ -38,11 +41,13 @@ constexpr ControlName kControls[] = {
 const char kUsage[] =
     "usage: uak_probe [--pid N] [--desktop NAME] [--timeout SECONDS] COMMAND ...\n"
     "  --desktop: the program runs in a Wine desktop (explorer /desktop=NAME)\n"
-    "  start LOG EXE [ARGS]    run EXE; LOG gets \"pid N\" at start and \"exit N\" at its end\n"
+    "  start LOG EXE [ARGS]    run EXE; LOG gets \"pid N\" at start, \"exit N\" at its end, and\n"
+    "                          \"live NAME visible=V text=T\" at each live-region event\n"
     "  wait-window             wait until the main window is visible; prints its pid\n"
     "  state                   each control: visible, enabled, text (CR, LF escaped); the focus\n"
     "  text NAME               a control's text as raw UTF-8\n"
     "  rects                   each control's rectangle in client coordinates\n"
+    "  accessible              each control as screen readers see it: name, role, states\n"
     "  colour NAME             the commonest colour in a control that is not its background\n"
     "  click NAME              BM_CLICK a visible, enabled button\n"
     "  set-text SOURCE         WM_SETTEXT to Text1\n"
@@ -303,20 +308,38 @@ void sendChecked(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+std::wstring gLog;
+
+void writeLog(const std::string& line, const wchar_t* mode) {
+  FILE* file = _wfopen(gLog.c_str(), mode);
+  if (!file) fail("cannot write " + utf8(gLog));
+  std::fputs(line.c_str(), file);
+  std::fclose(file);
+}
+
+// What a screen reader would be told to speak: the label and what it shows.
+void CALLBACK logLiveRegion(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LONG child, DWORD,
+                            DWORD) {
+  if (!hwnd || !belongsToTarget(hwnd) || object != OBJID_CLIENT || child != CHILDID_SELF) return;
+  const std::wstring line = L"live " + nameOf(GetParent(hwnd), hwnd) + L" visible=" +
+                            (IsWindowVisible(hwnd) ? L"1" : L"0") + L" text=" +
+                            escaped(windowText(hwnd)) + L"\n";
+  writeLog(utf8(line), L"ab");
+}
+
 int commandStart(const std::vector<std::wstring>& args) {
   if (args.size() < 3) usage();
-  const std::wstring& log = args[1];
+  gLog = args[1];
   std::wstring commandLine;
   for (size_t i = 2; i < args.size(); ++i) {
     if (!commandLine.empty()) commandLine += L' ';
     commandLine += L'"' + args[i] + L'"';
   }
-  auto writeLog = [&log](const std::string& line, const wchar_t* mode) {
-    FILE* file = _wfopen(log.c_str(), mode);
-    if (!file) fail("cannot write " + utf8(log));
-    std::fputs(line.c_str(), file);
-    std::fclose(file);
-  };
+  // Set before the program starts, as it may announce as soon as its window shows.
+  if (!SetWinEventHook(kLiveRegionChanged, kLiveRegionChanged, nullptr, logLiveRegion, 0, 0,
+                       WINEVENT_OUTOFCONTEXT)) {
+    fail("cannot watch for live-region events");
+  }
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -326,8 +349,14 @@ int commandStart(const std::vector<std::wstring>& args) {
     fail("cannot start " + utf8(args[2]));
   }
   CloseHandle(process.hThread);
+  gPid = process.dwProcessId;
   writeLog("pid " + std::to_string(process.dwProcessId) + "\n", L"wb");
-  WaitForSingleObject(process.hProcess, INFINITE);
+  // Events arrive as messages to this thread.
+  while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT) ==
+         WAIT_OBJECT_0 + 1) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  }
   DWORD code = 0;
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hProcess);
@@ -379,6 +408,50 @@ int commandRects() {
           std::to_wstring(rect.top) + L" " + std::to_wstring(rect.right - rect.left) + L" " +
           std::to_wstring(rect.bottom - rect.top) + L"\n");
   }
+  return 0;
+}
+
+std::wstring accessibleStates(LONG states) {
+  static const struct {
+    LONG flag;
+    const wchar_t* name;
+  } kStates[] = {{STATE_SYSTEM_UNAVAILABLE, L"unavailable"},
+                 {STATE_SYSTEM_INVISIBLE, L"invisible"},
+                 {STATE_SYSTEM_FOCUSED, L"focused"}};
+  std::wstring names;
+  for (const auto& state : kStates) {
+    if (states & state.flag) names += (names.empty() ? L"" : L",") + std::wstring(state.name);
+  }
+  return names.empty() ? L"normal" : names;
+}
+
+// Each control through the system's accessibility layer, as a screen reader gets it.
+int commandAccessible() {
+  const HWND main = requireMainWindow();
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  for (const ControlName& name : kControls) {
+    IAccessible* accessible = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(control(main, name), OBJID_CLIENT, __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&accessible)))) {
+      fail("no accessible object for " + utf8(name.name));
+    }
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR accName = nullptr;
+    VARIANT role, state;
+    VariantInit(&role);
+    VariantInit(&state);
+    const bool named = accessible->get_accName(self, &accName) == S_OK && accName;
+    accessible->get_accRole(self, &role);
+    accessible->get_accState(self, &state);
+    print(std::wstring(name.name) + L" name=" + (named ? escaped(accName) : L"(none)") + L" role=" +
+          std::to_wstring(role.vt == VT_I4 ? role.lVal : -1) + L" state=" +
+          accessibleStates(state.vt == VT_I4 ? state.lVal : 0) + L"\n");
+    SysFreeString(accName);
+    accessible->Release();
+  }
+  CoUninitialize();
   return 0;
 }
 
@@ -587,6 +660,7 @@ int run(const std::vector<std::wstring>& args) {
   if (command == L"message-box") return commandMessageBox(args.size() > 1 && args[1] == L"--leave");
   if (command == L"state") return commandState();
   if (command == L"rects") return commandRects();
+  if (command == L"accessible") return commandAccessible();
   if (command == L"kill") return commandKill();
   if (command == L"key") return commandKey(args);
   if (command == L"close") return commandClose(args.size() > 1 && args[1] == L"--syscommand");

@@ -134,19 +134,34 @@ expect_lines() {
   done
 }
 
-# expect_state LINE...: the window's state has these lines, allowing a moment for keys sent
-# through X to arrive.
-expect_state() {
-  local state want missing
+# await_lines WHAT COMMAND LINE...: COMMAND comes to print these lines, allowing a moment for
+# what reaches the program or comes from it asynchronously.
+await_lines() {
+  local what=$1 command=$2 output want missing
+  shift 2
   for _ in $(seq 20); do
-    state=$(probe state)
+    output=$($command)
     missing=
-    for want; do has_line "$state" "$want" || missing=$want; done
+    for want; do has_line "$output" "$want" || missing=$want; done
     [ -z "$missing" ] && return 0
     sleep 0.1
   done
-  fail "expected the line: $missing" "in the window's state:" "$state"
+  fail "expected the line: $missing" "in $what:" "$output"
 }
+
+window_state() { probe state; }
+announcements() { grep '^live ' "$work/run.log" || true; }
+
+# expect_state LINE...: the window's state has these lines, keys sent through X having arrived.
+expect_state() { await_lines "the window's state" window_state "$@"; }
+
+# expect_announced LINE...: the program raised the live-region event for a label showing these
+# lines, as uak_probe start logs them.
+expect_announced() { await_lines "the live-region events" announcements "$@"; }
+
+# expect_accessible LINE...: screen readers get these names, roles and states (Wine's roles are
+# specific only for edit boxes: 42; everything else is a client, 10).
+expect_accessible() { expect_lines "$(probe accessible)" "$@"; }
 
 # click NAME: presses the button; no message box may follow.
 click() {
@@ -200,6 +215,15 @@ scenario_found() {
     'Command_Exit visible=1 enabled=1 text=Exit' \
     'Image1 visible=1 *' \
     'focus=Text1'
+  expect_accessible \
+    'Label1 name=Your current Access key: role=10 state=normal' \
+    'Label2 name=QV-7F3A-19C2 role=10 state=normal' \
+    'Text1 name=Enter a new Access key: role=42 state=focused' \
+    'Command_Update name=Update role=10 state=unavailable' \
+    'Command_Exit name=Exit role=10 state=normal' \
+    "Label5 name=$UPDATED role=10 state=invisible" \
+    'Image1 name=Quorvantis role=10 state=normal'
+  [ -z "$(announcements)" ] || fail "the found window announced:" "$(announcements)"
   local colour
   colour=$(probe colour Label4)
   [[ $colour != "colour=$NOT_FOUND_COLOUR "* ]] || fail "the instructions are in the warning colour"
@@ -232,6 +256,10 @@ scenario_not_found() {
   registry delete
   start_window
   expect_not_found_state
+  expect_announced "live Label4 visible=1 text=$NOT_FOUND"
+  expect_accessible "Label4 name=$NOT_FOUND role=10 state=normal" \
+    'Text1 name=Enter a new Access key: role=42 state=invisible' \
+    'Command_Exit name=Exit role=10 state=focused'
   expect_lines "$(probe colour Label4)" "colour=$NOT_FOUND_COLOUR *"
   probe key tab
   expect_state 'focus=Command_Exit'
@@ -324,6 +352,9 @@ scenario_update() {
     'Text1 visible=1 enabled=1 text=' \
     'Command_Update visible=1 enabled=0 text=Update' \
     'focus=Command_Exit'
+  expect_announced "live Label5 visible=1 text=$UPDATED"
+  expect_accessible "Label5 name=$UPDATED role=10 state=normal" \
+    'Label2 name=NEW-KEY-1 role=10 state=normal'
 
   step "typing hides the notice again"
   probe type x
@@ -621,6 +652,60 @@ scenario_layout() {
   start_window
   expect_lines "$(probe colour Label2)" 'colour=000000 *'
   click Command_Exit
+  expect_exit 0
+}
+
+# contrast_of NAME: the contrast ratio (WCAG 2) of the colour that a control's text is drawn in to
+# its background, both read from the screen.
+contrast_of() {
+  local text background
+  read -r text background < <(probe colour "$1" |
+    sed -E 's/^colour=([0-9A-F]{6}) .*background=([0-9A-F]{6}).*/\1 \2/')
+  awk -v text="$((16#${text:0:2})) $((16#${text:2:2})) $((16#${text:4:2}))" \
+    -v background="$((16#${background:0:2})) $((16#${background:2:2})) $((16#${background:4:2}))" '
+    function luminance(rgb, c, i, v, weight, sum) {
+      split(rgb, c, " "); split("0.2126 0.7152 0.0722", weight, " ")
+      for (i = 1; i <= 3; i++) {
+        v = c[i] / 255
+        sum += weight[i] * (v <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ^ 2.4)
+      }
+      return sum
+    }
+    BEGIN {
+      a = luminance(text); b = luminance(background)
+      printf "%.2f\n", (a > b ? (a + 0.05) / (b + 0.05) : (b + 0.05) / (a + 0.05))
+    }'
+}
+
+# expect_readable NAME: the control's text can be read, at 4.5 : 1 or more.
+expect_readable() {
+  local ratio
+  ratio=$(contrast_of "$1")
+  echo "$1 contrast $ratio : 1"
+  awk -v r="$ratio" 'BEGIN { exit !(r >= 4.5) }' || fail "$1 is drawn at $ratio : 1"
+}
+
+scenario_colour_schemes() {
+  make_install 'var accessKey = "DARK-KEY";\r\n'
+  local colours='HKCU\Control Panel\Colors'
+  env LC_ALL=$LOCALE wine reg export "$colours" "Z:$work/colours.reg" /y >/dev/null
+  trap 'env LC_ALL=$LOCALE wine reg import "Z:$work/colours.reg" >/dev/null 2>&1; cleanup' EXIT
+  env LC_ALL=$LOCALE wine reg import "Z:$(cd "$(dirname "$0")" && pwd)/dark-scheme.reg" >/dev/null
+
+  step "found, under a dark scheme set before start"
+  start_window
+  expect_lines "$(probe colour Label2)" 'colour=FFFFFF *'
+  expect_readable Label2
+  expect_readable Label1
+  click Command_Exit
+  expect_exit 0
+
+  step "not found, under the same scheme"
+  registry delete
+  start_window
+  expect_not_found_state
+  expect_readable Label4
+  probe close >/dev/null
   expect_exit 0
 }
 
