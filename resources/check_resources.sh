@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks a built UpdateAccessKey.exe: icon, logo, version and manifest resources, the PE
-# hardening flags, and that it imports nothing but system DLLs.
+# hardening flags, that it imports nothing but system DLLs and none of COM's, and that it stays
+# within 400 KB.
 # Usage: check_resources.sh EXE
 set -uo pipefail
 
@@ -185,7 +186,11 @@ dlls=$(awk '/DLL Name:/ { print $3 }' <<<"$headers")
 [[ -n $dlls ]] || fail "no imported DLLs found"
 for dll in $dlls; do
   grep -Eiq "$system" <<<"$dll" || fail "imports $dll, which is not a system DLL"
+  # COM is loaded when a label is first announced, never at start-up.
+  grep -Eiq '^(ole32|oleacc|oleaut32)\.dll$' <<<"$dll" && fail "imports $dll at start-up"
 done
+size=$(stat -c %s "$exe")
+((size <= 409600)) || fail "the program is $size bytes, over 400 KB"
 
 if ((errors)); then
   echo "$exe: $errors resource check(s) failed" >&2

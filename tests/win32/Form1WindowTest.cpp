@@ -1,5 +1,5 @@
-// The Win32 window in this process: its controls as created, their fonts, and the change
-// notification that runs inside the operation that changed the text.
+// The Win32 window in this process: its controls as created, their fonts, the change notification
+// that runs inside the operation that changed the text, and colours that follow the scheme.
 #include <gtest/gtest.h>
 
 #include "window/Form1.h"
@@ -30,6 +30,30 @@ class Form1WindowTest : public ::testing::Test {
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(item(control), WM_GETFONT, 0, 0)), sizeof font,
                &font);
     return font;
+  }
+
+  // How many of the control's pixels on the screen are `colour`, once what is pending is painted.
+  int pixelsIn(Control control, COLORREF colour) const {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    RedrawWindow(GetParent(item(control)), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT rect;
+    GetWindowRect(item(control), &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    int count = 0;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) count += GetPixel(memory, x, y) == colour;
+    }
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return count;
   }
 
   window::Form1Window form1Window{GetModuleHandleW(nullptr)};
@@ -72,6 +96,26 @@ TEST_F(Form1WindowTest, ChangingTheTextRunsTheChangeHandlerBeforeReturning) {
   EXPECT_TRUE(IsWindowEnabled(item(Control::Command_Update)));
   form1Window.setText(Control::Text1, L"");
   EXPECT_FALSE(IsWindowEnabled(item(Control::Command_Update)));
+}
+
+// Wine's SetSysColors changes this process's colours only, as a scheme change would all of them.
+TEST_F(Form1WindowTest, AColourSchemeChangeRepaintsTheKeyReadableAtOnce) {
+  KeyOnly storage;
+  window::Form1 form(form1Window, storage);
+  form1Window.attach(form);
+  form.load();
+  const int elements[] = {COLOR_BTNFACE, COLOR_BTNTEXT};
+  const COLORREF saved[] = {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNTEXT)};
+  const COLORREF dark[] = {RGB(0, 0, 0), RGB(255, 255, 255)};
+  ASSERT_GT(pixelsIn(Control::Label2, RGB(0, 0, 0)), 0) << "the key in black at first";
+
+  ASSERT_TRUE(SetSysColors(2, elements, dark));
+  const int white = pixelsIn(Control::Label2, RGB(255, 255, 255));
+  const int black = pixelsIn(Control::Label2, RGB(0, 0, 0));
+  SetSysColors(2, elements, saved);
+
+  EXPECT_GT(white, 0) << "the key in the scheme's text colour";
+  EXPECT_GT(black, white) << "on the scheme's face";
 }
 
 }  // namespace
