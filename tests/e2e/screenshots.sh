@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Screenshots of the three presentations, each inside a 700x420 Wine desktop on a private Xvfb:
-#   [DPI=144] tests/e2e/screenshots.sh OUTDIR [BUILD_DIR]
+#   [DPI=144] [SCHEME=dark] tests/e2e/screenshots.sh OUTDIR [BUILD_DIR]
 # writes OUTDIR/found.png, OUTDIR/not-found.png and OUTDIR/updated.png. BUILD_DIR (default
-# build/windows) holds UpdateAccessKey.exe and tests/e2e/uak_probe.exe.
+# build/windows) holds UpdateAccessKey.exe and tests/e2e/uak_probe.exe. SCHEME=dark takes them
+# under the dark contrast scheme of dark-scheme.reg.
 set -euo pipefail
 # shellcheck source=../../scripts/lib.sh
 source "$(dirname "$0")/../../scripts/lib.sh"
@@ -28,7 +29,15 @@ ensure_wine_prefix "$ROOT/build/wine-screenshots"
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
 work=$(mktemp -d)
 install="$WINEPREFIX/drive_c/Quorvantis"
-trap 'wineserver -k 2>/dev/null || true; stop_display; rm -rf "$work" "$install"' EXIT
+colours='HKCU\Control Panel\Colors'
+wine reg export "$colours" "Z:$work/colours.reg" /y >/dev/null
+trap 'wine reg import "Z:$work/colours.reg" >/dev/null 2>&1; wineserver -k 2>/dev/null || true
+  stop_display; rm -rf "$work" "$install"' EXIT
+case ${SCHEME:-} in
+  "") ;;
+  dark) wine reg import "Z:$(cd "$(dirname "$0")" && pwd)/dark-scheme.reg" >/dev/null ;;
+  *) echo "SCHEME is dark or unset" >&2; exit 2 ;;
+esac
 start_display
 
 mkdir -p "$install/Firefox/chrome/content"
