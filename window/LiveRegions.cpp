@@ -8,7 +8,8 @@ namespace window {
 
 namespace {
 
-// Neither is in MinGW's import libraries as data; both are fixed by Windows.
+// Windows' fixed values, given here so that the program links none of COM's libraries; MinGW's
+// headers lack the first.
 constexpr GUID kLiveSettingProperty = {
     0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
 constexpr CLSID kAccPropServices = {
