@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "window/ReadableColour.h"
+
 namespace {
 
 constexpr wchar_t kTitle[] = L"Quorvantis - Update Access key";
@@ -48,7 +50,8 @@ const char kUsage[] =
     "  text NAME               a control's text as raw UTF-8\n"
     "  rects                   each control's rectangle in client coordinates\n"
     "  accessible              each control as screen readers see it: name, role, states\n"
-    "  colour NAME             the commonest colour in a control that is not its background\n"
+    "  colour NAME             the commonest colour in a control that is not its background,\n"
+    "                          and its contrast ratio to the background\n"
     "  click NAME              BM_CLICK a visible, enabled button\n"
     "  set-text SOURCE         WM_SETTEXT to Text1\n"
     "  type SOURCE             WM_CHAR to Text1, one per UTF-16 unit\n"
@@ -510,10 +513,13 @@ int commandColour(std::wstring_view name) {
     Sleep(kPollMs);
     found = commonestColour(rect);
   }
-  wchar_t line[96];
-  std::swprintf(line, 96, L"colour=%06lX pixels=%d background=%06lX\n",
+  // The screen's pixels are 0x00RRGGBB; Windows' colour values are 0x00BBGGRR.
+  const auto bgr = [](DWORD rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); };
+  wchar_t line[128];
+  std::swprintf(line, 128, L"colour=%06lX pixels=%d background=%06lX contrast=%.2f\n",
                 static_cast<unsigned long>(found.colour), found.pixels,
-                static_cast<unsigned long>(found.background));
+                static_cast<unsigned long>(found.background),
+                window::contrastRatio(bgr(found.colour), bgr(found.background)));
   print(line);
   return 0;
 }

@@ -39,19 +39,11 @@ class Form1WindowTest : public ::testing::Test {
     RedrawWindow(GetParent(item(control)), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT rect;
     GetWindowRect(item(control), &rect);
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    const HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
     int count = 0;
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) count += GetPixel(memory, x, y) == colour;
+    for (int y = rect.top; y < rect.bottom; ++y) {
+      for (int x = rect.left; x < rect.right; ++x) count += GetPixel(screen, x, y) == colour;
     }
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return count;
   }
