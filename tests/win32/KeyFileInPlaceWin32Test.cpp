@@ -75,8 +75,10 @@ TEST_F(KeyFileKeeps, HiddenSystemAndNotIndexedStayOnTheReplacedFile) {
     writeBytes(install.keyFile(), kOldLine);
     ASSERT_TRUE(SetFileAttributesW(install.keyFile().c_str(), attributes));
     const DWORD before = attributesOf(install.keyFile());
+    const ULONGLONG identity = fileIndexOf(install.keyFile());
     save();
     EXPECT_EQ(readBytes(install.keyFile()), kNewLine);
+    EXPECT_NE(fileIndexOf(install.keyFile()), identity) << "nobody holds it: replaced";
     EXPECT_EQ(attributesOf(install.keyFile()), before) << "set to " << attributes;
     expectOnly({L"quorvantis.ini"});
     SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_NORMAL);
