@@ -428,32 +428,26 @@ hold() {
 }
 
 scenario_held_key_file() {
-  step "a reader sharing reading and writing: saved in place, still hidden"
   make_install 'var accessKey = "OLD-KEY";\r\n'
   env LC_ALL=$LOCALE wine attrib +h "$key_file_win"
-  local before box
+  local before box key
   before=$(attributes_of "$key_file_win")
-  start_window
-  hold read,write
-  update_to 'HELD-NEW'
-  expect_key_file 'HELD-NEW'
-  expect_only_key_file
-  [ "$(attributes_of "$key_file_win")" = "$before" ] ||
-    fail "the key file's attributes were '$before' and are now '$(attributes_of "$key_file_win")'"
-  probe close >/dev/null
-  expect_exit 0
-  wait "$holder"
-
-  step "the same with a second hard link: both names get the line"
-  ln "$key_file" "$install/second-name.ini"
-  start_window
-  hold read,write
-  update_to 'LINKED-NEW'
-  expect_key_file 'LINKED-NEW'
+  for key in HELD-NEW LINKED-NEW; do
+    step "a reader sharing reading and writing: $key saved, the file still hidden"
+    # The second round with a second hard link, which must show the line too.
+    if [ $key = LINKED-NEW ]; then ln "$key_file" "$install/second-name.ini"; fi
+    start_window
+    hold read,write
+    update_to $key
+    expect_key_file $key
+    expect_only_key_file
+    [ "$(attributes_of "$key_file_win")" = "$before" ] ||
+      fail "the key file's attributes were '$before' and are now '$(attributes_of "$key_file_win")'"
+    probe close >/dev/null
+    expect_exit 0
+    wait "$holder"
+  done
   cmp -s "$key_file" "$install/second-name.ini" || fail "the second name kept the old line"
-  probe close >/dev/null
-  expect_exit 0
-  wait "$holder"
   rm "$install/second-name.ini"
 
   step "a reader sharing nothing: the error box, the key file as it was"
@@ -489,11 +483,10 @@ scenario_unicode_folder() {
   step "code page 1252"
   start_window
   expect_label2 'OLD-KEY'
-  probe type 'K-'
   probe type --units e9
   click Command_Update
-  expect_key_file $'K-\xe9'
-  expect_label2 'K-é'
+  expect_key_file $'\xe9'
+  expect_label2 'é'
   expect_only_key_file
   click Command_Exit
   expect_exit 0
@@ -501,7 +494,7 @@ scenario_unicode_folder() {
   step "code page 1251: the same byte is another letter"
   LOCALE=ru_RU.UTF-8
   start_window
-  expect_label2 'K-й'
+  expect_label2 'й'
   probe type --units 41a,43b,44e,447
   click Command_Update
   expect_key_file $'\xca\xeb\xfe\xf7'

@@ -268,26 +268,11 @@ TEST_F(WriterFaults, ACrashBeforeTheReplaceKeepsTheOldKeyAndTheNextRunTidiesUp) 
 TEST(WriteMethod, OnlyAnExistingFileIsEverWrittenInPlace) {
   using storage::chooseWriteMethod;
   using storage::WriteMethod;
-  struct Case {
-    bool exists;
-    unsigned long links;
-    bool temporaryDenied;
-    bool replaceHeldOff;
-    WriteMethod expected;
-  };
-  const Case cases[] = {
-      {true, 1, false, false, WriteMethod::Replace},
-      {true, 2, false, false, WriteMethod::InPlaceKeepingHardLinks},
-      {true, 2, false, true, WriteMethod::InPlaceKeepingHardLinks},
-      {true, 1, true, false, WriteMethod::InPlaceInLockedFolder},
-      {true, 1, false, true, WriteMethod::InPlaceWhileHeld},
-      {false, 0, true, false, WriteMethod::Replace},
-      {false, 0, false, true, WriteMethod::Replace},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(chooseWriteMethod(c.exists, c.links, c.temporaryDenied, c.replaceHeldOff), c.expected)
-        << c.exists << ' ' << c.links << ' ' << c.temporaryDenied << ' ' << c.replaceHeldOff;
-  }
+  EXPECT_EQ(chooseWriteMethod(true, 1, false, false), WriteMethod::Replace);
+  EXPECT_EQ(chooseWriteMethod(true, 2, false, true), WriteMethod::InPlaceKeepingHardLinks);
+  EXPECT_EQ(chooseWriteMethod(true, 1, true, false), WriteMethod::InPlaceInLockedFolder);
+  EXPECT_EQ(chooseWriteMethod(true, 1, false, true), WriteMethod::InPlaceWhileHeld);
+  EXPECT_EQ(chooseWriteMethod(false, 0, true, true), WriteMethod::Replace);
 }
 
 constexpr char kOldLine[] = "var accessKey = \"OLD\";\r\n";
