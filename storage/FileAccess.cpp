@@ -25,10 +25,12 @@ std::string temporaryPathFor(const std::string& target, std::uint32_t number) {
   return temporaryPath(target, number);
 }
 
-WriteMethod chooseWriteMethod(bool targetExists, unsigned long linkCount, bool temporaryDenied) {
+WriteMethod chooseWriteMethod(bool targetExists, unsigned long linkCount, bool temporaryDenied,
+                              bool replaceHeldOff) {
   if (!targetExists) return WriteMethod::Replace;
   if (linkCount > 1) return WriteMethod::InPlaceKeepingHardLinks;
   if (temporaryDenied) return WriteMethod::InPlaceInLockedFolder;
+  if (replaceHeldOff) return WriteMethod::InPlaceWhileHeld;
   return WriteMethod::Replace;
 }
 

@@ -56,11 +56,16 @@ enum class WriteMethod {
   // The folder refuses new files, but the key file itself may be written, as an installer that
   // grants the right on that one file leaves it.
   InPlaceInLockedFolder,
+  // Another program holds the file without sharing its deletion, so it cannot be replaced, but
+  // it shares writing, as many readers do.
+  InPlaceWhileHeld,
 };
 
 // The one decision between them. `temporaryDenied`: making the temporary file beside the target
-// was refused for want of access.
-WriteMethod chooseWriteMethod(bool targetExists, unsigned long linkCount, bool temporaryDenied);
+// was refused for want of access. `replaceHeldOff`: the replace kept failing because another
+// program holds the target without sharing its deletion.
+WriteMethod chooseWriteMethod(bool targetExists, unsigned long linkCount, bool temporaryDenied,
+                              bool replaceHeldOff);
 
 // Hands the file's bytes to `take` a block at a time until it returns true or the file ends.
 // Throws StorageError with `whatFailed` when the file cannot be opened or read.
@@ -69,7 +74,8 @@ void readFileBlocks(const std::wstring& path, const wchar_t* whatFailed,
 
 // Writes `content` to the file that `path` names, behind any link, keeping its attributes: by
 // default to a new file beside it, flushed, then put in its place in one step; where that would
-// split hard links or cannot be made, in place, with the old bytes written back if that fails. A
+// split hard links, cannot be made, or another program holds the file open, in place, with the
+// old bytes written back if that fails. A
 // read-only file is refused; nothing is left behind on failure. Throws StorageError.
 void replaceFileContent(const std::wstring& path, std::string_view content);
 

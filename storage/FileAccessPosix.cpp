@@ -245,7 +245,7 @@ void removeLeftoverTemporaries(const std::wstring& keyFile) {
 
 void replaceFileContent(const std::wstring& path, std::string_view content) {
   const WriteTarget target = resolveTarget(path);
-  WriteMethod method = chooseWriteMethod(target.exists, target.linkCount, false);
+  WriteMethod method = chooseWriteMethod(target.exists, target.linkCount, false, false);
   if (method == WriteMethod::Replace) {
     TemporaryFile temporary(target.path);
     if (temporary.error() == 0) {
@@ -255,7 +255,9 @@ void replaceFileContent(const std::wstring& path, std::string_view content) {
       return;
     }
     const int error = temporary.error() == ENOENT ? ENOTDIR : temporary.error();
-    method = chooseWriteMethod(target.exists, target.linkCount, error == EACCES || error == EPERM);
+    // No other program can keep a rename from taking the file's name here.
+    method = chooseWriteMethod(target.exists, target.linkCount, error == EACCES || error == EPERM,
+                               false);
     if (method == WriteMethod::Replace) throw systemFailure(kWriteFailed, path, error);
   }
   writeInPlace(target, path, content);

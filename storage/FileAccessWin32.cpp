@@ -181,8 +181,10 @@ DWORD overwrite(HANDLE file, std::string_view bytes, bool stepsMayFail) {
 // Keeps the file itself, with its links, attributes and permissions, at the price of a line that
 // a crash in the middle of the write may leave cut short.
 void writeInPlace(const WriteTarget& target, const std::wstring& path, std::string_view content) {
+  // A program that holds the file open for writing has to be allowed to keep it.
   win32::ScopedFile file(CreateFileW(target.path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                     nullptr));
   if (!file) throw systemFailure(kWriteFailed, path, GetLastError());
   std::string oldBytes;
   const DWORD readError = readBlocks(file.get(), [&oldBytes](std::string_view block) {
@@ -240,6 +242,24 @@ DWORD replaceWith(TemporaryFile& temporary, const WriteTarget& target, std::stri
   return error;
 }
 
+// The temporary file could not be made, or the replace failed; the temporary file is gone.
+struct ReplaceFailure {
+  DWORD error = ERROR_SUCCESS;
+  bool atTemporary = false;
+};
+
+ReplaceFailure tryReplace(const WriteTarget& target, std::string_view content) {
+  TemporaryFile temporary(target.path);
+  if (temporary.error() != ERROR_SUCCESS) return {temporary.error(), true};
+  return {replaceWith(temporary, target, content), false};
+}
+
+// How the replace fails, after its retries, while another program keeps the file open without
+// sharing its deletion: the check before ReplaceFileW, or ReplaceFileW itself.
+bool isHeldWithoutDeleteSharing(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
 }  // namespace
 
 std::wstring systemErrorText(unsigned long code) {
@@ -294,18 +314,14 @@ void removeLeftoverTemporaries(const std::wstring& keyFile) {
 
 void replaceFileContent(const std::wstring& path, std::string_view content) {
   const WriteTarget target = resolveTarget(path);
-  WriteMethod method = chooseWriteMethod(target.exists, target.linkCount, false);
+  WriteMethod method = chooseWriteMethod(target.exists, target.linkCount, false, false);
   if (method == WriteMethod::Replace) {
-    TemporaryFile temporary(target.path);
-    if (temporary.error() == ERROR_SUCCESS) {
-      if (const DWORD error = replaceWith(temporary, target, content)) {
-        throw systemFailure(kWriteFailed, path, error);
-      }
-      return;
-    }
+    const ReplaceFailure failure = tryReplace(target, content);
+    if (failure.error == ERROR_SUCCESS) return;
     method = chooseWriteMethod(target.exists, target.linkCount,
-                               temporary.error() == ERROR_ACCESS_DENIED);
-    if (method == WriteMethod::Replace) throw systemFailure(kWriteFailed, path, temporary.error());
+                               failure.atTemporary && failure.error == ERROR_ACCESS_DENIED,
+                               !failure.atTemporary && isHeldWithoutDeleteSharing(failure.error));
+    if (method == WriteMethod::Replace) throw systemFailure(kWriteFailed, path, failure.error);
   }
   writeInPlace(target, path, content);
 }

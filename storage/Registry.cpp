@@ -1,6 +1,6 @@
 #include "storage/Registry.h"
 
-#include "storage/AnsiText.h"
+#include <bit>
 
 namespace storage {
 
@@ -21,33 +21,39 @@ class OpenedKey {
   RegistryApi& registry_;
 };
 
-}  // namespace
-
-std::wstring registryBufferText(std::string_view buffer) {
-  // NUL is never part of a multi-byte character, so cutting the bytes equals cutting the text.
-  return fromAnsi(buffer.substr(0, buffer.find('\0')));
+// A string value's text: everything before the first NUL, or all of it when it has none.
+std::wstring textBeforeNul(std::u16string_view units) {
+  const std::u16string_view text = units.substr(0, units.find(u'\0'));
+  return std::wstring(text.begin(), text.end());
 }
+
+}  // namespace
 
 std::optional<std::wstring> readRegistryString(RegistryApi& registry, RegistryRoot root,
                                                std::wstring_view subKey,
                                                std::wstring_view valueName) {
   OpenedKey opened(registry);
   // A failed open leaves the key at 0, so the queries below fail and decide for it.
-  registry.openKey(root, toAnsi(subKey), &opened.key);
+  registry.openKey(root, std::wstring(subKey), &opened.key);
 
-  const std::string name = toAnsi(valueName);
+  const std::wstring name(valueName);
   std::uint32_t type = 0;
   std::uint32_t size = 0;
   registry.queryValue(opened.key, name, &type, nullptr, &size);
   if (type != kRegSz) return std::nullopt;
 
-  // Blanks stand where the data query writes less than the size query promised.
-  std::string buffer(size, ' ');
+  // Blanks stand where the data query writes less than the size query promised. An odd last byte
+  // gets a unit of its own to be written into, but half a character is no text.
+  static_assert(std::endian::native == std::endian::little,
+                "the registry's UTF-16 is little-endian");
+  const size_t units = size / 2;
+  std::u16string buffer(units + size % 2, u' ');
   std::uint32_t scratchType = 0;
-  if (registry.queryValue(opened.key, name, &scratchType, buffer.data(), &size) != kRegSuccess) {
+  if (registry.queryValue(opened.key, name, &scratchType,
+                          reinterpret_cast<std::uint8_t*>(buffer.data()), &size) != kRegSuccess) {
     return std::nullopt;
   }
-  return registryBufferText(buffer);
+  return textBeforeNul(std::u16string_view(buffer).substr(0, units));
 }
 
 }  // namespace storage

@@ -60,7 +60,8 @@ const char kUsage[] =
     "  close [--syscommand]    WM_CLOSE, or WM_SYSCOMMAND SC_CLOSE\n"
     "  message-box [--leave]   wait for the program's message box, print it, press OK\n"
     "  kill                    end the program at once (clean-up after a failed test)\n"
-    "  registry set VALUE | registry delete   HKCU\\Software\\Quorvantis default value\n"
+    "  hold none|read,write FILE  open FILE for reading with that sharing until the program ends\n"
+    "  registry set SOURCE | registry delete   HKCU\\Software\\Quorvantis default value\n"
     "SOURCE: TEXT | --repeat N CHAR | --file UTF8FILE | --units HEX,HEX,...\n"
     "click and close print what followed: done, message-box or exited.\n";
 
@@ -628,13 +629,13 @@ int commandMessageBox(bool leave) {
 
 int commandRegistry(const std::vector<std::wstring>& args) {
   constexpr wchar_t kSubKey[] = L"Software\\Quorvantis";
-  if (args.size() == 3 && args[1] == L"set") {
+  if (args.size() >= 3 && args[1] == L"set") {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kSubKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                         nullptr) != ERROR_SUCCESS) {
       fail("cannot create the registry key");
     }
-    const std::wstring& value = args[2];
+    const std::wstring value = textSource(args, 2);
     const LONG status =
         RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
@@ -648,6 +649,23 @@ int commandRegistry(const std::vector<std::wstring>& args) {
     return 0;
   }
   usage();
+}
+
+// Another program reading the key file: it keeps the file open until the program ends.
+int commandHold(const std::vector<std::wstring>& args) {
+  if (args.size() != 3 || gPid == 0 || (args[1] != L"none" && args[1] != L"read,write")) usage();
+  const DWORD sharing = args[1] == L"none" ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
+  const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, gPid);
+  if (!process) fail("the program is not running");
+  if (CreateFileW(args[2].c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr) ==
+      INVALID_HANDLE_VALUE) {
+    fail("cannot open " + utf8(args[2]));
+  }
+  print(L"held\n");
+  std::fflush(stdout);
+  // The file closes as this process ends.
+  WaitForSingleObject(process, INFINITE);
+  return 0;
 }
 
 int commandKill() {
@@ -668,6 +686,7 @@ int run(const std::vector<std::wstring>& args) {
   if (command == L"rects") return commandRects();
   if (command == L"accessible") return commandAccessible();
   if (command == L"kill") return commandKill();
+  if (command == L"hold") return commandHold(args);
   if (command == L"key") return commandKey(args);
   if (command == L"close") return commandClose(args.size() > 1 && args[1] == L"--syscommand");
   if (args.size() < 2) usage();

@@ -45,6 +45,7 @@ key_file_win="$install_win\\Firefox\\chrome\\content\\quorvantis.ini"
 work=$(mktemp -d)
 pid=
 launcher=
+holder=
 
 cleanup() {
   # A program left running would keep the test's output open.
@@ -78,7 +79,9 @@ make_install() {
     printf '%b' "$1" >"$key_file"
     cp "$key_file" "$work/original"
   fi
-  registry set "$install_win"
+  # Through a file: Wine would read a command line in the shell's locale.
+  printf '%s' "$install_win" >"$work/install-path"
+  registry set --file "Z:$work/install-path"
 }
 
 # start_program [VARIABLE=VALUE...]: starts the program in the background and sets pid.
@@ -440,6 +443,95 @@ scenario_hidden_and_linked() {
   [ "$(ls -A "$install/elsewhere")" = quorvantis.ini ] ||
     fail "beside the linked file: $(ls -A "$install/elsewhere")"
   probe close >/dev/null
+  expect_exit 0
+}
+
+# hold SHARING: a second program reads the key file and keeps it open, sharing none or
+# read,write, until the program ends; sets holder.
+hold() {
+  probe hold "$1" "$key_file_win" >"$work/hold.out" &
+  holder=$!
+  for _ in $(seq 100); do
+    grep -q '^held' "$work/hold.out" && return 0
+    sleep 0.05
+  done
+  fail "the key file could not be held"
+}
+
+scenario_held_key_file() {
+  make_install 'var accessKey = "OLD-KEY";\r\n'
+  env LC_ALL=$LOCALE wine attrib +h "$key_file_win"
+  local before box key
+  before=$(attributes_of "$key_file_win")
+  for key in HELD-NEW LINKED-NEW; do
+    step "a reader sharing reading and writing: $key saved, the file still hidden"
+    # The second round with a second hard link, which must show the line too.
+    if [ $key = LINKED-NEW ]; then ln "$key_file" "$install/second-name.ini"; fi
+    start_window
+    hold read,write
+    update_to $key
+    expect_key_file $key
+    expect_only_key_file
+    [ "$(attributes_of "$key_file_win")" = "$before" ] ||
+      fail "the key file's attributes were '$before' and are now '$(attributes_of "$key_file_win")'"
+    probe close >/dev/null
+    expect_exit 0
+    wait "$holder"
+  done
+  cmp -s "$key_file" "$install/second-name.ini" || fail "the second name kept the old line"
+  rm "$install/second-name.ini"
+
+  step "a reader sharing nothing: the error box, the key file as it was"
+  make_install 'var accessKey = "OLD-KEY";\r\n'
+  start_window
+  hold none
+  probe type 'NOT-SAVED'
+  probe click Command_Update >/dev/null
+  box=$(expect_error_box)
+  [[ $box == *'Reason: Sharing violation.'* ]] || fail "the box gives another reason:" "$box"
+  expect_exit 1
+  wait "$holder"
+  expect_key_file_unchanged
+  expect_only_key_file
+}
+
+# An installation folder that no ANSI code page can name; the key file's line stays in the code
+# page, whichever it is.
+scenario_unicode_folder() {
+  local folder='Łódź 東京'
+  install_win="$install_win\\$folder"
+  content="$install/$folder/Firefox/chrome/content"
+  key_file="$content/quorvantis.ini"
+  key_file_win="$install_win\\Firefox\\chrome\\content\\quorvantis.ini"
+  # Wine names files in the Unix locale's character set, which is ASCII where the locale is not
+  # installed; the two that the scenario runs in are built for it.
+  export LOCPATH="$work/locales"
+  mkdir "$LOCPATH"
+  localedef -i en_US -f UTF-8 "$LOCPATH/en_US.UTF-8"
+  localedef -i ru_RU -f UTF-8 "$LOCPATH/ru_RU.UTF-8"
+  make_install 'var accessKey = "OLD-KEY";\r\n'
+
+  step "code page 1252"
+  start_window
+  expect_label2 'OLD-KEY'
+  probe type --units e9
+  click Command_Update
+  expect_key_file $'\xe9'
+  expect_label2 'é'
+  expect_only_key_file
+  click Command_Exit
+  expect_exit 0
+
+  step "code page 1251: the same byte is another letter"
+  LOCALE=ru_RU.UTF-8
+  start_window
+  expect_label2 'й'
+  probe type --units 41a,43b,44e,447
+  click Command_Update
+  expect_key_file $'\xca\xeb\xfe\xf7'
+  expect_label2 'Ключ'
+  expect_only_key_file
+  click Command_Exit
   expect_exit 0
 }
 

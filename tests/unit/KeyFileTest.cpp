@@ -268,10 +268,11 @@ TEST_F(WriterFaults, ACrashBeforeTheReplaceKeepsTheOldKeyAndTheNextRunTidiesUp) 
 TEST(WriteMethod, OnlyAnExistingFileIsEverWrittenInPlace) {
   using storage::chooseWriteMethod;
   using storage::WriteMethod;
-  EXPECT_EQ(chooseWriteMethod(true, 1, false), WriteMethod::Replace);
-  EXPECT_EQ(chooseWriteMethod(true, 2, false), WriteMethod::InPlaceKeepingHardLinks);
-  EXPECT_EQ(chooseWriteMethod(true, 1, true), WriteMethod::InPlaceInLockedFolder);
-  EXPECT_EQ(chooseWriteMethod(false, 0, true), WriteMethod::Replace);
+  EXPECT_EQ(chooseWriteMethod(true, 1, false, false), WriteMethod::Replace);
+  EXPECT_EQ(chooseWriteMethod(true, 2, false, true), WriteMethod::InPlaceKeepingHardLinks);
+  EXPECT_EQ(chooseWriteMethod(true, 1, true, false), WriteMethod::InPlaceInLockedFolder);
+  EXPECT_EQ(chooseWriteMethod(true, 1, false, true), WriteMethod::InPlaceWhileHeld);
+  EXPECT_EQ(chooseWriteMethod(false, 0, true, true), WriteMethod::Replace);
 }
 
 constexpr char kOldLine[] = "var accessKey = \"OLD\";\r\n";

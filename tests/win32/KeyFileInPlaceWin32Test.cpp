@@ -1,6 +1,6 @@
 // What a save keeps of the key file besides its line: other names of the same file, its
-// attributes, and the file itself where its folder refuses new files. Each case checks the bytes,
-// the attributes and that no temporary file stays behind.
+// attributes, and the file itself where its folder refuses new files or a reader holds it. Each
+// case checks the bytes, the attributes and that no temporary file stays behind.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -75,8 +75,10 @@ TEST_F(KeyFileKeeps, HiddenSystemAndNotIndexedStayOnTheReplacedFile) {
     writeBytes(install.keyFile(), kOldLine);
     ASSERT_TRUE(SetFileAttributesW(install.keyFile().c_str(), attributes));
     const DWORD before = attributesOf(install.keyFile());
+    const ULONGLONG identity = fileIndexOf(install.keyFile());
     save();
     EXPECT_EQ(readBytes(install.keyFile()), kNewLine);
+    EXPECT_NE(fileIndexOf(install.keyFile()), identity) << "nobody holds it: replaced";
     EXPECT_EQ(attributesOf(install.keyFile()), before) << "set to " << attributes;
     expectOnly({L"quorvantis.ini"});
     SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -157,6 +159,38 @@ TEST_F(KeyFileKeeps, AReadOnlyKeyFileIsRefusedBeforeTheFolderIsTried) {
   EXPECT_EQ(saveFailure().kind(), StorageFailure::AccessDenied);
   EXPECT_TRUE(stepsTaken.empty());
   EXPECT_EQ(readBytes(install.keyFile()), kOldLine);
+}
+
+// A reader that shares writing but not deletion keeps the replace from taking the file's name.
+// Wine checks sharing within one process as Windows does, so this process can be that reader.
+TEST_F(KeyFileKeeps, AKeyFileHeldWithoutDeleteSharingIsWrittenInPlace) {
+  struct Case {
+    const char* holder;
+    DWORD access;  // 0: none, the replace fails as ReplaceFileW reports it instead
+  };
+  const Case cases[] = {{"reading", GENERIC_READ},
+                        {"reading and writing", GENERIC_READ | GENERIC_WRITE},
+                        {"ERROR_UNABLE_TO_REMOVE_REPLACED", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.holder);
+    writeBytes(install.keyFile(), kOldLine + std::string(5000, 'x'));
+    SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_HIDDEN);
+    const ULONGLONG identity = fileIndexOf(install.keyFile());
+    failingStep = WriteStep::ReplacingKeyFile;
+    failingError = c.access ? ERROR_SUCCESS : ERROR_UNABLE_TO_REMOVE_REPLACED;
+    storage::setWriteFaultHook(failAtChosenStep);
+    win32::ScopedFile holder(c.access ? CreateFileW(install.keyFile().c_str(), c.access,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                    OPEN_EXISTING, 0, nullptr)
+                                      : INVALID_HANDLE_VALUE);
+    save();
+    holder.reset();
+    EXPECT_EQ(readBytes(install.keyFile()), kNewLine);
+    EXPECT_EQ(fileIndexOf(install.keyFile()), identity) << "written in place";
+    EXPECT_TRUE(attributesOf(install.keyFile()) & FILE_ATTRIBUTE_HIDDEN);
+    expectOnly({L"quorvantis.ini"});
+    SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
 }
 
 TEST_F(KeyFileKeeps, AKeyFileHeldWithoutSharingIsNotWrittenInPlace) {

@@ -1,5 +1,6 @@
 // The registry lookup against the system's registry, with values stored below a key of
-// HKEY_CURRENT_USER that only these tests use. ctest runs it in code page 1252.
+// HKEY_CURRENT_USER that only these tests use. ctest runs it in code pages 1252 and 1251, which
+// the text read must not depend on.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -24,18 +25,20 @@ class SystemRegistry : public ::testing::Test {
     return std::string(kTestKey) + '\\' + std::string(name);
   }
 
-  // Makes the key `name` below the test key; its default value gets `data` when `type` is given.
-  static void store(std::string_view name, std::optional<DWORD> type, std::string_view data = {}) {
+  // Makes the key `name` below the test key; its default value gets `data` when `type` is given,
+  // as UTF-16 bytes, of which `oddByte` leaves out the last.
+  static void store(std::string_view name, std::optional<DWORD> type, std::wstring_view data = {},
+                    bool oddByte = false) {
     HKEY created = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, subKey(name).c_str(), 0, nullptr, 0, KEY_WRITE,
                               nullptr, &created, nullptr),
               ERROR_SUCCESS);
     win32::ScopedKey key(created);
     if (type) {
-      ASSERT_EQ(
-          RegSetValueExA(key.get(), nullptr, 0, *type, reinterpret_cast<const BYTE*>(data.data()),
-                         static_cast<DWORD>(data.size())),
-          ERROR_SUCCESS);
+      const DWORD bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t)) - (oddByte ? 1 : 0);
+      ASSERT_EQ(RegSetValueExW(key.get(), nullptr, 0, *type,
+                               reinterpret_cast<const BYTE*>(data.data()), bytes),
+                ERROR_SUCCESS);
     }
   }
 
@@ -50,26 +53,29 @@ class SystemRegistry : public ::testing::Test {
 
 TEST_F(SystemRegistry, ReadsTheDefaultStringUpToItsFirstNul) {
   using namespace std::string_view_literals;
-  const std::string large(64 * 1024, 'k');
+  const std::wstring large(64 * 1024, L'k');
   struct Case {
     const char* name;
-    std::string_view data;
+    std::wstring_view data;
     std::wstring expected;
+    bool oddByte = false;
   };
   const Case cases[] = {
-      {"path", "C:\\Program Files\\Quorvantis\0"sv, L"C:\\Program Files\\Quorvantis"},
-      {"no terminator", "C:\\Program Files\\Quorvantis"sv, L"C:\\Program Files\\Quorvantis"},
-      {"embedded NUL", "C:\\A\0C:\\B\0"sv, L"C:\\A"},
-      {"trailing backslash", "C:\\Q\\\0"sv, L"C:\\Q\\"},
-      {"ANSI text", "C:\\Caf\xE9\0"sv, L"C:\\Caf\u00e9"},
-      {"empty", "\0"sv, L""},
-      {"no bytes", ""sv, L""},
-      {"64 KB", std::string_view(large.c_str(), large.size() + 1),
-       std::wstring(large.begin(), large.end())},
+      {"path", L"C:\\Program Files\\Quorvantis\0"sv, L"C:\\Program Files\\Quorvantis"},
+      {"no terminator", L"C:\\Program Files\\Quorvantis"sv, L"C:\\Program Files\\Quorvantis"},
+      {"embedded NUL", L"C:\\A\0C:\\B\0"sv, L"C:\\A"},
+      {"trailing backslash", L"C:\\Q\\\0"sv, L"C:\\Q\\"},
+      {"ANSI text", L"C:\\Caf\u00e9\0"sv, L"C:\\Caf\u00e9"},
+      {"outside both code pages", L"C:\\qv\\\u0141\u00f3d\u017a \u6771\u4eac\0"sv,
+       L"C:\\qv\\\u0141\u00f3d\u017a \u6771\u4eac"},
+      {"odd size", L"C:\\QR"sv, L"C:\\Q", true},
+      {"empty", L"\0"sv, L""},
+      {"no bytes", L""sv, L""},
+      {"64 KB", std::wstring_view(large.c_str(), large.size() + 1), large},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    store(c.name, REG_SZ, c.data);
+    store(c.name, REG_SZ, c.data, c.oddByte);
     EXPECT_EQ(lookUp(c.name), c.expected);
   }
 }
@@ -79,14 +85,14 @@ TEST_F(SystemRegistry, GivesNothingForOtherValueTypes) {
   struct Case {
     const char* name;
     DWORD type;
-    std::string_view data;
+    std::wstring_view data;
   };
   const Case cases[] = {
-      {"REG_EXPAND_SZ", REG_EXPAND_SZ, "%ProgramFiles%\\Quorvantis\0"sv},
-      {"REG_DWORD", REG_DWORD, "\x01\0\0\0"sv},
-      {"REG_BINARY", REG_BINARY, "C:\\Q\0"sv},
-      {"REG_MULTI_SZ", REG_MULTI_SZ, "C:\\Q\0C:\\R\0\0"sv},
-      {"REG_NONE", REG_NONE, "C:\\Q\0"sv},
+      {"REG_EXPAND_SZ", REG_EXPAND_SZ, L"%ProgramFiles%\\Quorvantis\0"sv},
+      {"REG_DWORD", REG_DWORD, L"\x01\0"sv},
+      {"REG_BINARY", REG_BINARY, L"C:\\Q\0"sv},
+      {"REG_MULTI_SZ", REG_MULTI_SZ, L"C:\\Q\0C:\\R\0\0"sv},
+      {"REG_NONE", REG_NONE, L"C:\\Q\0"sv},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -111,7 +117,7 @@ TEST_F(SystemRegistry, GivesNothingWithoutTheKeyOrItsDefaultValue) {
 // The process's handle table hands out the lowest free slot again, so a key the lookup left open
 // would keep the slot a key opened after it gets otherwise.
 TEST_F(SystemRegistry, ClosesTheKeyItOpened) {
-  store("handles", REG_SZ, std::string_view("C:\\Q", 5));
+  store("handles", REG_SZ, std::wstring_view(L"C:\\Q", 5));
   auto freeSlot = [] {
     HKEY key = nullptr;
     RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key);
