@@ -75,8 +75,8 @@ void readFileBlocks(const std::wstring& path, const wchar_t* whatFailed,
 // Writes `content` to the file that `path` names, behind any link, keeping its attributes: by
 // default to a new file beside it, flushed, then put in its place in one step; where that would
 // split hard links, cannot be made, or another program holds the file open, in place, with the
-// old bytes written back if that fails. A
-// read-only file is refused; nothing is left behind on failure. Throws StorageError.
+// old bytes written back if that fails. A read-only file is refused; nothing is left behind on
+// failure. Throws StorageError.
 void replaceFileContent(const std::wstring& path, std::string_view content);
 
 }  // namespace storage
