@@ -529,6 +529,218 @@ scenario_unicode_folder() {
   done
 }
 
+scenario_unusual_keys() {
+  make_install 'var accessKey = "OLD-KEY";\r\n'
+  start_window
+
+  step "commas, an ampersand and a Windows-1252 letter"
+  probe type 'AB,CD,,R&D '
+  # Wine reads its command line in the shell's locale, so the letter goes as its UTF-16 unit.
+  probe type --units e9
+  click Command_Update
+  expect_key_file $'AB,CD,,R&D \xe9'
+  expect_label2 'AB,CD,,R&D é'
+
+  step "40,000 characters set at once"
+  local long
+  long=$(printf '%040000d' 0 | tr 0 k)
+  probe set-text --repeat 40000 k
+  click Command_Update
+  expect_key_file "$long"
+  expect_label2 "$long"
+
+  step "40,000 characters pasted"
+  long=$(for _ in $(seq 2500); do printf '0123456789ABCDEF'; done)
+  printf '%s' "$long" >"$work/long.txt"
+  probe paste --file "Z:$work/long.txt"
+  click Command_Update
+  expect_key_file "$long"
+  expect_label2 "$long"
+
+  click Command_Exit
+  expect_exit 0
+}
+
+scenario_cyrillic() {
+  # "Старый" in Windows-1251.
+  make_install 'var accessKey = "\xd1\xf2\xe0\xf0\xfb\xe9";\r\n'
+  start_window LC_ALL=ru_RU.UTF-8
+  expect_label2 'Старый'
+  probe type --units 41a,43b,44e,447
+  click Command_Update
+  expect_key_file $'\xca\xeb\xfe\xf7'
+  expect_label2 'Ключ'
+  click Command_Exit
+  expect_exit 0
+}
+
+# expect_refusal FRAGMENT...: Update brings up the box that refuses the typed key, whose text has
+# each FRAGMENT; nothing is written and the window stays as it was.
+expect_refusal() {
+  local box fragment
+  [ "$(probe click Command_Update)" = message-box ] || fail "Update took the key $(probe text Text1)"
+  box=$(probe message-box)
+  expect_lines "$box" "title=$TITLE" "text=$REFUSED*" 'buttons=OK' 'main-window=visible'
+  for fragment; do
+    [[ $box == *"$fragment"* ]] || fail "the message does not say: $fragment" "$box"
+  done
+  expect_key_file_unchanged
+  expect_only_key_file
+  expect_state 'Label2 visible=1 enabled=1 text=OLD-KEY' 'Label5 visible=0 *' \
+    'Command_Update visible=1 enabled=1 text=Update' 'focus=Command_Update'
+}
+
+scenario_refused_keys() {
+  make_install 'var accessKey = "OLD-KEY";\r\n'
+  start_window
+
+  step "a backslash, which would start an escape in the extension's script"
+  probe type 'ab\cd'
+  expect_refusal '\ (backslash): the extension would take it as part of its script'
+  expect_state 'Text1 visible=1 enabled=1 text=ab\cd'
+
+  step "a trailing backslash, which would break the script's line"
+  probe set-text 'abc\'
+  expect_refusal '\ (backslash)'
+  expect_state 'Text1 visible=1 enabled=1 text=abc\'
+
+  step "a double quote"
+  probe set-text 'ab"cd'
+  expect_refusal '" (double quote): the extension would'
+
+  step "letters that code page 1252 cannot hold, typed"
+  probe set-text ''
+  probe type --units 41a,43b,44e,447
+  expect_refusal 'К (U+041A), л (U+043B), ю (U+044E), ч (U+0447): this computer saves the key file in code page 1252'
+  expect_state 'Text1 visible=1 enabled=1 text=Ключ'
+
+  step "letters a best fit would swap for others, pasted through the clipboard"
+  probe set-text ''
+  printf 'łódź' >"$work/polish.txt"
+  probe paste --file "Z:$work/polish.txt"
+  expect_refusal 'ł (U+0142), ź (U+017A): this computer' 'Type the key without these characters'
+  expect_state 'Text1 visible=1 enabled=1 text=łódź'
+
+  step "two lines pasted never put a line break into the file"
+  probe set-text ''
+  printf 'FIRST\r\nSECOND' >"$work/two-lines.txt"
+  probe paste --file "Z:$work/two-lines.txt"
+  # A single-line edit may keep the first line only; whatever it took, the line must stay whole.
+  local took
+  took=$(probe text Text1)
+  if [[ $took == *$'\r'* || $took == *$'\n'* ]]; then
+    expect_refusal 'A line break'
+  else
+    echo "Text1 took: $took"
+    click Command_Update
+    expect_key_file "$took"
+  fi
+
+  step "the program goes on"
+  probe set-text 'GOOD-KEY'
+  click Command_Update
+  expect_key_file 'GOOD-KEY'
+  expect_state 'Label5 visible=1 *' 'focus=Command_Exit'
+  click Command_Exit
+  expect_exit 0
+}
+
+# Keys typed on the X keyboard, through Wine's keyboard driver and the program's message loop.
+scenario_keyboard() {
+  make_install 'var accessKey = "OLD-KEY";\r\n'
+  start_window
+  local windows
+  windows=$(xdotool search --onlyvisible --name "^$TITLE\$")
+  [ "$(wc -l <<<"$windows")" -eq 1 ] || fail "expected one X window titled $TITLE:" "$windows"
+  xdotool windowfocus --sync "$windows"
+
+  step "typing"
+  xdotool type --delay 60 'abc'
+  expect_state 'Text1 visible=1 enabled=1 text=abc' \
+    'Command_Update visible=1 enabled=1 text=Update' 'focus=Text1'
+
+  step "Enter and Esc in Text1"
+  xdotool key Return Escape
+  sleep 0.3
+  expect_state 'Text1 visible=1 enabled=1 text=abc' 'Label5 visible=0 *' 'focus=Text1'
+  expect_key_file_unchanged
+
+  step "Tab and Shift+Tab"
+  xdotool key Tab
+  expect_state 'focus=Command_Exit'
+  xdotool key Tab
+  expect_state 'focus=Command_Update'
+  xdotool key shift+Tab
+  expect_state 'focus=Command_Exit'
+  xdotool key shift+Tab
+  expect_state 'focus=Text1'
+  xdotool key shift+Tab
+  expect_state 'focus=Command_Update'
+
+  step "Enter on Update presses nothing, Space does"
+  xdotool key Return
+  sleep 0.3
+  expect_state 'Label5 visible=0 *'
+  expect_key_file_unchanged
+  xdotool key space
+  expect_state 'Label2 visible=1 enabled=1 text=abc' 'Label5 visible=1 *' 'focus=Command_Exit'
+  expect_key_file 'abc'
+
+  step "Alt+F4"
+  xdotool key alt+F4
+  expect_exit 0
+  expect_key_file 'abc'
+}
+
+# The design's rectangles at 96 DPI: client area, then each control's left, top, width, height.
+DESIGN='client 537 290
+Label1 112 24 121 17
+Label2 240 24 209 17
+Label3 112 136 121 17
+Label4 112 80 377 41
+Label5 112 176 369 17
+Text1 240 136 241 19
+Command_Update 280 216 89 25
+Command_Exit 392 216 89 25
+Image1 0 0 82 290'
+
+# expect_layout DPI: every control stands at the design's rectangle scaled to DPI.
+expect_layout() {
+  local expected
+  expected=$(awk -v dpi="$1" '{
+    printf "%s", $1
+    for (i = 2; i <= NF; i++) printf " %d", int(($i * dpi + 48) / 96)
+    print ""
+  }' <<<"$DESIGN")
+  [ "$(probe rects | tr -d '\r')" = "$expected" ] ||
+    fail "the layout at $1 DPI is not the design's" "expected:" "$expected" "found:" "$(probe rects)"
+}
+
+set_dpi() {
+  env LC_ALL=$LOCALE wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+    /d "$1" /f >/dev/null
+}
+
+scenario_layout() {
+  make_install 'var accessKey = "LAYOUT-KEY";\r\n'
+  trap 'set_dpi 96; cleanup' EXIT
+  for dpi in 96 144; do
+    step "controls at $dpi DPI"
+    set_dpi "$dpi"
+    start_window
+    expect_layout "$dpi"
+    probe close >/dev/null
+    expect_exit 0
+  done
+  set_dpi 96
+
+  step "Label2 drawn in black"
+  start_window
+  expect_lines "$(probe colour Label2)" 'colour=000000 *'
+  click Command_Exit
+  expect_exit 0
+}
+
 # expect_readable NAME: the control's text, as the screen shows it, can be read: 4.5 : 1 or more.
 expect_readable() {
   local ratio
