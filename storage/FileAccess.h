@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "storage/StorageError.h"
+
 namespace storage {
 
 // The writer's temporary file beside `target`: "<target>.<8 hex digits>.tmp".
@@ -40,11 +42,12 @@ enum class WriteStep {
   WritingInPlace,
   EndingInPlace,
   FlushingInPlace,
+  // Putting the old bytes back after a failed in-place write.
+  RestoringInPlace,
 };
 // Returns 0 to go on, or the system error code that the step then fails with.
 using WriteFaultHook = unsigned long (*)(WriteStep step);
 void setWriteFaultHook(WriteFaultHook hook);
-unsigned long injectedFault(WriteStep step);
 
 // How the new line gets into the key file.
 enum class WriteMethod {
@@ -67,6 +70,17 @@ enum class WriteMethod {
 WriteMethod chooseWriteMethod(bool targetExists, unsigned long linkCount, bool temporaryDenied,
                               bool replaceHeldOff);
 
+// An in-place write that failed, and whose old bytes could not be written back either: the file
+// may now hold part of each.
+class IncompleteWrite : public StorageError {
+ public:
+  IncompleteWrite(const StorageError& failure, std::string oldBytes);
+  const std::string& oldBytes() const { return oldBytes_; }
+
+ private:
+  std::string oldBytes_;
+};
+
 // Hands the file's bytes to `take` a block at a time until it returns true or the file ends.
 // Throws StorageError with `whatFailed` when the file cannot be opened or read.
 void readFileBlocks(const std::wstring& path, const wchar_t* whatFailed,
@@ -76,7 +90,7 @@ void readFileBlocks(const std::wstring& path, const wchar_t* whatFailed,
 // default to a new file beside it, flushed, then put in its place in one step; where that would
 // split hard links, cannot be made, or another program holds the file open, in place, with the
 // old bytes written back if that fails. A read-only file is refused; nothing is left behind on
-// failure. Throws StorageError.
+// failure. Throws StorageError, or IncompleteWrite where not even the old bytes could be put back.
 void replaceFileContent(const std::wstring& path, std::string_view content);
 
 }  // namespace storage

@@ -1,46 +1,36 @@
+// The Windows file operations under the key file's reader and writer.
 #include <windows.h>
 
-#include <optional>
 #include <string>
 
-#include "storage/FileAccess.h"
+#include "storage/FileSystem.h"
 #include "storage/StorageError.h"
 #include "win32/ScopedHandle.h"
 
 namespace storage {
 
+namespace os {
+
 namespace {
 
-constexpr DWORD kBlockSize = 64 * 1024;
-// A virus scanner or the browser may hold the key file for a moment.
-constexpr int kReplaceAttempts = 20;
-constexpr DWORD kReplaceRetryDelayMs = 50;
-
-bool isTransient(DWORD error) {
-  switch (error) {
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_ACCESS_DENIED:
-    case ERROR_UNABLE_TO_REMOVE_REPLACED:
-    case ERROR_ALREADY_EXISTS:
-    case ERROR_FILE_EXISTS:
-      return true;
-    default:
-      return false;
-  }
-}
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // The attributes that a replace must carry over to the new file.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// The file that the writer writes: the key file once every link on its way is followed.
-struct WriteTarget {
-  std::wstring path;  // as given while there is no file yet
-  bool exists = false;
-  DWORD linkCount = 0;
-  DWORD attributes = 0;
-};
+HANDLE handleOf(const File& file) { return reinterpret_cast<HANDLE>(file.get()); }
+
+Error open(const NativePath& path, DWORD access, DWORD sharing, DWORD disposition, DWORD flags,
+           File& file) {
+  const HANDLE handle =
+      CreateFileW(path.c_str(), access, sharing, nullptr, disposition, flags, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+  file.reset(reinterpret_cast<std::intptr_t>(handle));
+  return ERROR_SUCCESS;
+}
+
+Error resultOf(BOOL done) { return done ? ERROR_SUCCESS : GetLastError(); }
 
 std::wstring withoutLongPathPrefix(const std::wstring& path) {
   if (path.rfind(LR"(\\?\UNC\)", 0) == 0) return LR"(\\)" + path.substr(8);
@@ -64,203 +54,122 @@ void useFinalPathOf(HANDLE file, std::wstring& path) {
   }
 }
 
-// Fills `target` for `path`; a missing file is no error. Returns the system's error code.
-DWORD inspectTarget(const std::wstring& path, WriteTarget& target) {
-  target = WriteTarget{path};
-  // Only the file's attributes are asked for, which neither another program's sharing nor the
-  // file's own permissions stand in the way of; a folder opens too, to be refused as such.
-  win32::ScopedFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!file) {
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
-  }
-  BY_HANDLE_FILE_INFORMATION information;
-  if (!GetFileInformationByHandle(file.get(), &information)) return GetLastError();
-  target.exists = true;
-  target.linkCount = information.nNumberOfLinks;
-  target.attributes = information.dwFileAttributes;
-  // A volume without a drive letter has no such name; the path as given still reaches the file.
-  useFinalPathOf(file.get(), target.path);
-  return ERROR_SUCCESS;
-}
-
-WriteTarget resolveTarget(const std::wstring& path) {
-  WriteTarget target;
-  if (const DWORD error = inspectTarget(path, target))
-    throw systemFailure(kWriteFailed, path, error);
-  // Wine running as root lets a read-only file be overwritten, so refuse it here.
-  if (target.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
-    throw StorageError(
-        StorageFailure::AccessDenied, kWriteFailed, path,
-        systemErrorText(ERROR_ACCESS_DENIED) + ((target.attributes & FILE_ATTRIBUTE_DIRECTORY)
-                                                    ? L" It is a folder."
-                                                    : L" The file is read-only."));
-  }
-  return target;
-}
-
-// A new file beside the target that is removed again unless it was put in the target's place.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const std::wstring& target) {
-    error_ = injectedFault(WriteStep::CreatingTemporary);
-    if (error_ != ERROR_SUCCESS) return;
-    const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
-    for (DWORD attempt = 0; attempt < 100; ++attempt) {
-      path_ = temporaryPathFor(target, seed + attempt * 7919u);
-      file_.reset(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (file_ || GetLastError() != ERROR_FILE_EXISTS) break;
-    }
-    if (!file_) {
-      error_ = GetLastError();
-      path_.clear();
-    }
-  }
-  ~TemporaryFile() {
-    file_.reset();
-    if (!path_.empty()) DeleteFileW(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  // Why the file could not be made, or ERROR_SUCCESS.
-  DWORD error() const { return error_; }
-  HANDLE handle() const { return file_.get(); }
-  const std::wstring& path() const { return path_; }
-  void close() { file_.reset(); }
-  void keep() { path_.clear(); }
-
- private:
-  DWORD error_ = ERROR_SUCCESS;
-  std::wstring path_;
-  win32::ScopedFile file_;
-};
-
-DWORD faultAt(std::optional<WriteStep> step) { return step ? injectedFault(*step) : 0; }
-
-// Writes all of `content` from the file's position; `step`, if any, is where tests fail it.
-DWORD writeAll(HANDLE file, std::string_view content, std::optional<WriteStep> step) {
-  while (!content.empty()) {
-    const DWORD chunk =
-        content.size() > kBlockSize * 16 ? kBlockSize * 16 : static_cast<DWORD>(content.size());
-    if (const DWORD fault = faultAt(step)) return fault;
-    DWORD written = 0;
-    if (!WriteFile(file, content.data(), chunk, &written, nullptr)) return GetLastError();
-    content.remove_prefix(written);
-  }
-  return ERROR_SUCCESS;
-}
-
-// Hands the open file's bytes to `take` a block at a time until it returns true or the file ends.
-DWORD readBlocks(HANDLE file, const std::function<bool(std::string_view)>& take) {
-  std::string block(kBlockSize, '\0');
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(file, block.data(), kBlockSize, &got, nullptr)) return GetLastError();
-    if (got == 0 || take(std::string_view(block.data(), got))) return ERROR_SUCCESS;
-  }
-}
-
-// Makes `bytes` the whole of the open file. The old bytes written back after a failure pass no
-// fault steps: only the first failure is the test's.
-DWORD overwrite(HANDLE file, std::string_view bytes, bool stepsMayFail) {
-  const auto step = [stepsMayFail](WriteStep s) {
-    return stepsMayFail ? std::optional<WriteStep>(s) : std::nullopt;
-  };
-  if (!SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) return GetLastError();
-  if (const DWORD error = writeAll(file, bytes, step(WriteStep::WritingInPlace))) return error;
-  if (const DWORD fault = faultAt(step(WriteStep::EndingInPlace))) return fault;
-  if (!SetEndOfFile(file)) return GetLastError();
-  if (const DWORD fault = faultAt(step(WriteStep::FlushingInPlace))) return fault;
-  return FlushFileBuffers(file) ? ERROR_SUCCESS : GetLastError();
-}
-
-// Keeps the file itself, with its links, attributes and permissions, at the price of a line that
-// a crash in the middle of the write may leave cut short.
-void writeInPlace(const WriteTarget& target, const std::wstring& path, std::string_view content) {
-  // A program that holds the file open for writing has to be allowed to keep it.
-  win32::ScopedFile file(CreateFileW(target.path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                     nullptr));
-  if (!file) throw systemFailure(kWriteFailed, path, GetLastError());
-  std::string oldBytes;
-  const DWORD readError = readBlocks(file.get(), [&oldBytes](std::string_view block) {
-    oldBytes.append(block);
-    return false;
-  });
-  if (readError != ERROR_SUCCESS) throw systemFailure(kWriteFailed, path, readError);
-  if (const DWORD error = overwrite(file.get(), content, true)) {
-    overwrite(file.get(), oldBytes, false);
-    throw systemFailure(kWriteFailed, path, error);
-  }
-}
-
 // Wine's ReplaceFileW leaves an empty file of its own beside a target that it cannot move aside,
-// so a target that another program holds without sharing its deletion is waited for here.
-DWORD openForDeletion(const std::wstring& target) {
-  win32::ScopedFile probe(CreateFileW(target.c_str(), DELETE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr));
-  return probe ? ERROR_SUCCESS : GetLastError();
-}
-
-DWORD putInPlace(const std::wstring& replacement, const std::wstring& target) {
-  DWORD error = ERROR_SUCCESS;
-  for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
-    if (attempt > 0) Sleep(kReplaceRetryDelayMs);
-    const bool targetExists = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
-    error = targetExists ? openForDeletion(target) : ERROR_SUCCESS;
-    if (error == ERROR_SUCCESS) {
-      const BOOL done =
-          targetExists ? ReplaceFileW(target.c_str(), replacement.c_str(), nullptr,
-                                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-                       : MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-      if (done) return ERROR_SUCCESS;
-      error = GetLastError();
-    }
-    if (!isTransient(error)) break;
-  }
-  return error;
-}
-
-DWORD replaceWith(TemporaryFile& temporary, const WriteTarget& target, std::string_view content) {
-  DWORD error = writeAll(temporary.handle(), content, WriteStep::WritingTemporary);
-  if (error == ERROR_SUCCESS && !FlushFileBuffers(temporary.handle())) error = GetLastError();
-  temporary.close();
-  // Given to the new file before the replace, so that the key file never shows without them.
-  const DWORD kept = target.attributes & kKeptAttributes;
-  if (error == ERROR_SUCCESS && target.exists &&
-      !SetFileAttributesW(temporary.path().c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL)) {
-    error = GetLastError();
-  }
-  if (error == ERROR_SUCCESS) error = injectedFault(WriteStep::ReplacingKeyFile);
-  if (error == ERROR_SUCCESS) error = putInPlace(temporary.path(), target.path);
-  if (error == ERROR_SUCCESS) temporary.keep();
-  return error;
-}
-
-// The temporary file could not be made, or the replace failed; the temporary file is gone.
-struct ReplaceFailure {
-  DWORD error = ERROR_SUCCESS;
-  bool atTemporary = false;
-};
-
-ReplaceFailure tryReplace(const WriteTarget& target, std::string_view content) {
-  TemporaryFile temporary(target.path);
-  if (temporary.error() != ERROR_SUCCESS) return {temporary.error(), true};
-  return {replaceWith(temporary, target, content), false};
-}
-
-// How the replace fails, after its retries, while another program keeps the file open without
-// sharing its deletion: the check before ReplaceFileW, or ReplaceFileW itself.
-bool isHeldWithoutDeleteSharing(DWORD error) {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+// so a target that another program holds without sharing its deletion is refused before it.
+Error openForDeletion(const std::wstring& target) {
+  File probe;
+  return open(target, DELETE, kShareAll, OPEN_EXISTING, 0, probe);
 }
 
 }  // namespace
+
+const ErrorCodes kErrorCodes{
+    ERROR_FILE_NOT_FOUND,
+    ERROR_PATH_NOT_FOUND,
+    ERROR_FILE_EXISTS,
+    {ERROR_ACCESS_DENIED},
+    {ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, ERROR_ACCESS_DENIED,
+     ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS},
+    // How the replace fails while another program keeps the file open without sharing its
+    // deletion: the check before ReplaceFileW, or ReplaceFileW itself.
+    {ERROR_SHARING_VIOLATION, ERROR_UNABLE_TO_REMOVE_REPLACED},
+};
+
+NativePath nativePath(const std::wstring& path) { return path; }
+
+void closeFile(std::intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+
+Error inspect(const NativePath& path, FileFacts& facts) {
+  facts = FileFacts{path};
+  // Only the file's attributes are asked for, which neither another program's sharing nor the
+  // file's own permissions stand in the way of; a folder opens too, to be refused as such.
+  File file;
+  if (const Error error = open(path, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, file)) {
+    return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(handleOf(file), &information)) return GetLastError();
+  facts.exists = true;
+  facts.isFolder = information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+  facts.readOnly = information.dwFileAttributes & FILE_ATTRIBUTE_READONLY;
+  facts.linkCount = information.nNumberOfLinks;
+  facts.keptState = information.dwFileAttributes & kKeptAttributes;
+  // A volume without a drive letter has no such name; the path as given still reaches the file.
+  useFinalPathOf(handleOf(file), facts.finalPath);
+  return ERROR_SUCCESS;
+}
+
+Error openForReading(const NativePath& path, File& file) {
+  return open(path, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, file);
+}
+
+Error createNew(const NativePath& path, File& file) {
+  return open(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, file);
+}
+
+Error openInPlace(const NativePath& path, File& file) {
+  // A program that holds the file open for writing has to be allowed to keep it.
+  return open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+              0, file);
+}
+
+Error read(const File& file, char* buffer, std::size_t size, std::size_t& got) {
+  DWORD count = 0;
+  const BOOL done = ReadFile(handleOf(file), buffer, static_cast<DWORD>(size), &count, nullptr);
+  got = count;
+  return resultOf(done);
+}
+
+Error writeAt(const File& file, std::uint64_t offset, std::string_view bytes,
+              std::size_t& written) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD count = 0;
+  const BOOL done =
+      WriteFile(handleOf(file), bytes.data(), static_cast<DWORD>(bytes.size()), &count, &at);
+  written = count;
+  return resultOf(done);
+}
+
+Error flush(const File& file) { return resultOf(FlushFileBuffers(handleOf(file))); }
+
+Error setEnd(const File& file, std::uint64_t size) {
+  LARGE_INTEGER end;
+  end.QuadPart = static_cast<LONGLONG>(size);
+  if (!SetFilePointerEx(handleOf(file), end, nullptr, FILE_BEGIN)) return GetLastError();
+  return resultOf(SetEndOfFile(handleOf(file)));
+}
+
+Error keepState(const NativePath& path, const FileFacts& replaced) {
+  const DWORD kept = replaced.keptState;
+  return resultOf(SetFileAttributesW(path.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL));
+}
+
+Error replace(const NativePath& replacement, const NativePath& target) {
+  if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return resultOf(MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH));
+  }
+  if (const Error error = openForDeletion(target)) return error;
+  return resultOf(ReplaceFileW(target.c_str(), replacement.c_str(), nullptr,
+                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
+}
+
+Error remove(const NativePath& path) { return resultOf(DeleteFileW(path.c_str())); }
+
+std::vector<NativePath> namesIn(const NativePath& folder) {
+  std::vector<NativePath> names;
+  WIN32_FIND_DATAW found;
+  const win32::ScopedFind search(FindFirstFileW((folder + L"*").c_str(), &found));
+  if (!search) return names;
+  do {
+    names.emplace_back(found.cFileName);
+  } while (FindNextFileW(search.get(), &found));
+  return names;
+}
+
+}  // namespace os
 
 std::wstring systemErrorText(unsigned long code) {
   wchar_t* buffer = nullptr;
@@ -274,56 +183,6 @@ std::wstring systemErrorText(unsigned long code) {
   }
   if (text.empty()) text = L"System error " + std::to_wstring(code) + L".";
   return text;
-}
-
-StorageError systemFailure(const wchar_t* whatFailed, const std::wstring& path,
-                           unsigned long code) {
-  StorageFailure kind = StorageFailure::SystemError;
-  if (code == ERROR_FILE_NOT_FOUND) kind = StorageFailure::FileNotFound;
-  if (code == ERROR_PATH_NOT_FOUND) kind = StorageFailure::PathNotFound;
-  if (code == ERROR_ACCESS_DENIED) kind = StorageFailure::AccessDenied;
-  return StorageError(kind, whatFailed, path, systemErrorText(code));
-}
-
-void readFileBlocks(const std::wstring& path, const wchar_t* whatFailed,
-                    const std::function<bool(std::string_view)>& take) {
-  win32::ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) throw systemFailure(whatFailed, path, GetLastError());
-  if (const DWORD error = readBlocks(file.get(), take))
-    throw systemFailure(whatFailed, path, error);
-}
-
-void removeLeftoverTemporaries(const std::wstring& keyFile) {
-  WriteTarget resolved;
-  const std::wstring& target =
-      inspectTarget(keyFile, resolved) == ERROR_SUCCESS ? resolved.path : keyFile;
-  const size_t slash = target.find_last_of(L'\\');
-  const std::wstring folder = target.substr(0, slash + 1);
-  const std::wstring name = target.substr(slash + 1);
-  WIN32_FIND_DATAW found;
-  const win32::ScopedFind search(FindFirstFileW((target + L".*.tmp").c_str(), &found));
-  if (!search) return;
-  do {
-    if (isTemporaryOf<wchar_t>(found.cFileName, name)) {
-      DeleteFileW((folder + found.cFileName).c_str());
-    }
-  } while (FindNextFileW(search.get(), &found));
-}
-
-void replaceFileContent(const std::wstring& path, std::string_view content) {
-  const WriteTarget target = resolveTarget(path);
-  WriteMethod method = chooseWriteMethod(target.exists, target.linkCount, false, false);
-  if (method == WriteMethod::Replace) {
-    const ReplaceFailure failure = tryReplace(target, content);
-    if (failure.error == ERROR_SUCCESS) return;
-    method = chooseWriteMethod(target.exists, target.linkCount,
-                               failure.atTemporary && failure.error == ERROR_ACCESS_DENIED,
-                               !failure.atTemporary && isHeldWithoutDeleteSharing(failure.error));
-    if (method == WriteMethod::Replace) throw systemFailure(kWriteFailed, path, failure.error);
-  }
-  writeInPlace(target, path, content);
 }
 
 }  // namespace storage

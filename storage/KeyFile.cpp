@@ -215,7 +215,16 @@ void saveNewAccessKey(std::wstring_view installPath, std::wstring_view newAccess
                        explainUnsavable(unsavable));
   }
   removeLeftoverTemporaries(path);
-  replaceFileContent(path, keyFileLine(*ansiKey));
+  try {
+    replaceFileContent(path, keyFileLine(*ansiKey));
+  } catch (const IncompleteWrite& e) {
+    // The user may have no other note of the key that the file held.
+    std::wstring reason = e.reason() + L"\r\nThe key file may now be incomplete.";
+    if (const std::optional<std::string> oldKey = findAccessKey(e.oldBytes())) {
+      reason += L" The Access key it held before was \"" + fromAnsi(*oldKey) + L"\".";
+    }
+    throw StorageError(e.kind(), kWriteFailed, path, reason);
+  }
 }
 
 }  // namespace storage

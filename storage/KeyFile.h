@@ -64,7 +64,8 @@ std::wstring readCurrentAccessKey(std::wstring_view installPath);
 
 // Replaces the key file below `installPath` with the line for `newAccessKey`, in one step: the
 // old line stays whole until the new one is on disk. Throws StorageError, and refuses a key that
-// has unsavableCharacters() before it touches anything.
+// has unsavableCharacters() before it touches anything. Where a failed write may have left the
+// file incomplete, the error says so and gives the key that the file held before.
 void saveNewAccessKey(std::wstring_view installPath, std::wstring_view newAccessKey);
 
 }  // namespace storage

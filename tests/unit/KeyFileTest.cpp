@@ -343,6 +343,7 @@ TEST_F(WriterKeeps, TheFilesPermissionsStay) {
 }
 
 storage::WriteStep failingStep;
+unsigned long errorAt;
 std::vector<storage::WriteStep> stepsTaken;
 // The folder refuses the temporary file, and the chosen step of the in-place write then fails.
 unsigned long lockedFolderFailingAt(storage::WriteStep step) {
@@ -382,6 +383,60 @@ TEST_F(WriterKeeps, AFolderThatRefusesNewFilesIsWrittenInPlaceOrLeftAsItWas) {
     EXPECT_EQ(bytesOf(file), oldBytes) << "step " << static_cast<int>(step);
   }
   EXPECT_EQ(temporariesLeft(), 0u);
+}
+
+TEST_F(WriterKeeps, AnInPlaceWriteThatCannotBeUndoneSaysSoAndGivesTheOldKey) {
+  write(file, kOldLine);
+  failingStep = storage::WriteStep::WritingInPlace;
+  storage::setWriteFaultHook([](storage::WriteStep step) -> unsigned long {
+    if (step == storage::WriteStep::RestoringInPlace) return EIO;
+    return lockedFolderFailingAt(step);
+  });
+  try {
+    save();
+    FAIL() << "saved";
+  } catch (const StorageError& e) {
+    EXPECT_EQ(e.kind(), StorageFailure::SystemError);
+    EXPECT_EQ(e.path(), storage::keyFilePath(installPath()));
+    EXPECT_EQ(e.reason(),
+              L"No space left on device.\r\nThe key file may now be incomplete. The Access key it "
+              L"held before was \"OLD\".");
+  }
+}
+
+// What the user is told when one step of a save fails, and that the old line then stays.
+TEST_F(WriterKeeps, EachFailingStepReachesTheUserAsItsOwnError) {
+  struct Case {
+    storage::WriteStep step;
+    unsigned long error;
+    StorageFailure kind;
+    std::wstring reason;
+  };
+  for (const Case& c : std::vector<Case>{
+           {storage::WriteStep::CreatingTemporary, ENOSPC, StorageFailure::SystemError,
+            L"No space left on device."},
+           {storage::WriteStep::ReplacingKeyFile, EACCES, StorageFailure::AccessDenied,
+            L"Permission denied."},
+           {storage::WriteStep::ReplacingKeyFile, ENOENT, StorageFailure::FileNotFound,
+            L"No such file or directory."},
+           {storage::WriteStep::ReplacingKeyFile, EXDEV, StorageFailure::SystemError,
+            L"Invalid cross-device link."},
+       }) {
+    write(file, kOldLine);
+    failingStep = c.step;
+    storage::setWriteFaultHook(
+        [](storage::WriteStep step) -> unsigned long { return step == failingStep ? errorAt : 0; });
+    errorAt = c.error;
+    try {
+      save();
+      ADD_FAILURE() << "saved despite error " << c.error;
+    } catch (const StorageError& e) {
+      EXPECT_EQ(e.kind(), c.kind) << c.error;
+      EXPECT_EQ(e.reason(), c.reason);
+    }
+    EXPECT_EQ(bytesOf(file), kOldLine) << c.error;
+    EXPECT_EQ(temporariesLeft(), 0u) << c.error;
+  }
 }
 
 }  // namespace
