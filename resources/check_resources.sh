@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks a built UpdateAccessKey.exe: icon, logo, version and manifest resources, the PE
 # hardening flags, that it imports nothing but system DLLs and none of COM's, and that it stays
-# within 400 KB.
+# within 360,000 bytes.
 # Usage: check_resources.sh EXE
 set -uo pipefail
 
@@ -190,7 +190,7 @@ for dll in $dlls; do
   grep -Eiq '^(ole32|oleacc|oleaut32)\.dll$' <<<"$dll" && fail "imports $dll at start-up"
 done
 size=$(stat -c %s "$exe")
-((size <= 409600)) || fail "the program is $size bytes, over 400 KB"
+((size <= 360000)) || fail "the program is $size bytes, over 360,000"
 
 if ((errors)); then
   echo "$exe: $errors resource check(s) failed" >&2

@@ -1,5 +1,5 @@
-// Conversion at the program's outside boundaries (registry and key file), which hold text in the
-// system's ANSI code page: CP_ACP on Windows, Windows-1252 where the platform has none.
+// Conversion at the key file, which holds its text in the system's ANSI code page: CP_ACP on
+// Windows, Windows-1252 where the platform has none. The registry is read as Unicode.
 #pragma once
 
 #include <optional>
@@ -8,8 +8,6 @@
 
 namespace storage {
 
-// What the code page cannot hold becomes the system's default character or a look-alike.
-std::string toAnsi(std::wstring_view text);
 std::wstring fromAnsi(std::string_view bytes);
 
 // The bytes only when the code page holds every character exactly, so that they convert back to

@@ -25,14 +25,6 @@ std::optional<char> byteFor(wchar_t c) {
 
 }  // namespace
 
-std::string toAnsi(std::wstring_view text) {
-  std::string bytes;
-  bytes.reserve(text.size());
-  // '?' is the system's default character for what the code page cannot hold.
-  for (wchar_t c : text) bytes += byteFor(c).value_or('?');
-  return bytes;
-}
-
 // The table maps both ways, so every byte it gives converts back to its character.
 std::optional<std::string> toAnsiExactly(std::wstring_view text) {
   std::string bytes;

@@ -16,16 +16,6 @@ int checkedLength(size_t size) {
 
 }  // namespace
 
-std::string toAnsi(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int length = checkedLength(text.size());
-  const int size =
-      WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
-  return bytes;
-}
-
 std::wstring fromAnsi(std::string_view bytes) {
   if (bytes.empty()) return {};
   const int length = checkedLength(bytes.size());

@@ -54,4 +54,37 @@ std::string toUtf8(std::wstring_view text) {
   return out;
 }
 
+std::wstring fromUtf8(std::string_view bytes) {
+  std::wstring text;
+  text.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const size_t length = lead < 0x80    ? 1
+                          : lead >= 0xF0 ? 4
+                          : lead >= 0xE0 ? 3
+                          : lead >= 0xC0 ? 2
+                                         : 0;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    bool whole = length > 0 && i + length <= bytes.size();
+    for (size_t k = 1; whole && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      whole = (next & 0xC0) == 0x80;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (!whole || c > 0x10FFFF) {
+      text += L'\uFFFD';
+      ++i;
+      continue;
+    }
+    i += length;
+    if (sizeof(wchar_t) == 2 && c >= 0x10000) {
+      text += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+      text += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      text += static_cast<wchar_t>(c);
+    }
+  }
+  return text;
+}
+
 }  // namespace storage

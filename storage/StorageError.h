@@ -44,7 +44,9 @@ std::wstring systemErrorText(unsigned long code);
 // A StorageError for a failed system call on `path`, its kind taken from the system's code.
 StorageError systemFailure(const wchar_t* whatFailed, const std::wstring& path, unsigned long code);
 
-// UTF-8 for logs and std::exception::what().
+// UTF-8 for logs and std::exception::what(), and back; a byte that starts no character becomes
+// U+FFFD.
 std::string toUtf8(std::wstring_view text);
+std::wstring fromUtf8(std::string_view bytes);
 
 }  // namespace storage

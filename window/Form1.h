@@ -39,10 +39,6 @@ class Form1 {
   // Writes the key file's line for `newAccessKey`.
   void saveNewAccessKey();
 
-  const std::wstring& installPath() const { return installPath_; }
-  const std::optional<std::wstring>& currentAccessKey() const { return currentAccessKey_; }
-  const std::wstring& newAccessKey() const { return newAccessKey_; }
-
  private:
   std::wstring readCurrentAccessKey();
 

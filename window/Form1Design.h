@@ -1,5 +1,6 @@
-// The window's design: its controls in creation order with their places at 96 DPI, texts and tab
-// indexes, and the keyboard focus rules that follow from the tab order.
+// The window's design: its controls in creation order with their places at 96 DPI and their texts,
+// and the keyboard's focus rules, which follow the tab order of the controls that can take the
+// focus.
 #pragma once
 
 #include <array>
@@ -25,23 +26,22 @@ struct ControlDesign {
   ControlKind kind;
   int left, top, width, height;  // pixels at 96 DPI, in the client area
   const wchar_t* text;
-  int tabIndex;  // -1: not in the tab order
 };
 
 // Label3 comes right before Text1: screen readers name an edit box after the label just before
-// it. No two controls overlap, and the tab order is the window's own, so nothing else follows
-// from the order. The picture's text is never drawn: it is the logo's name for screen readers.
+// it. No two controls overlap, and Tab follows kTabOrder, not this order, so nothing else follows
+// from it. The picture's text is never drawn: it is the logo's name for screen readers.
 inline constexpr std::array<ControlDesign, 9> kControls = {{
-    {Control::Command_Exit, ControlKind::Button, 392, 216, 89, 25, L"Exit", 5},
-    {Control::Label3, ControlKind::Label, 112, 136, 121, 17, L"Enter a new Access key:", 3},
-    {Control::Text1, ControlKind::TextBox, 240, 136, 241, 19, L"", 4},
-    {Control::Command_Update, ControlKind::Button, 280, 216, 89, 25, L"Update", 0},
+    {Control::Command_Exit, ControlKind::Button, 392, 216, 89, 25, L"Exit"},
+    {Control::Label3, ControlKind::Label, 112, 136, 121, 17, L"Enter a new Access key:"},
+    {Control::Text1, ControlKind::TextBox, 240, 136, 241, 19, L""},
+    {Control::Command_Update, ControlKind::Button, 280, 216, 89, 25, L"Update"},
     {Control::Label5, ControlKind::Label, 112, 176, 369, 17,
-     L"The Access key has been updated. Now you can exit.", 7},
-    {Control::Image1, ControlKind::Picture, 0, 0, 82, 290, L"Quorvantis", -1},
-    {Control::Label4, ControlKind::Label, 112, 80, 377, 41, L"", 6},
-    {Control::Label2, ControlKind::Label, 240, 24, 209, 17, L"Temp value", 2},
-    {Control::Label1, ControlKind::Label, 112, 24, 121, 17, L"Your current Access key:", 1},
+     L"The Access key has been updated. Now you can exit."},
+    {Control::Image1, ControlKind::Picture, 0, 0, 82, 290, L"Quorvantis"},
+    {Control::Label4, ControlKind::Label, 112, 80, 377, 41, L""},
+    {Control::Label2, ControlKind::Label, 240, 24, 209, 17, L"Temp value"},
+    {Control::Label1, ControlKind::Label, 112, 24, 121, 17, L"Your current Access key:"},
 }};
 
 const ControlDesign& designOf(Control control);

@@ -5,6 +5,7 @@
 
 #include "resources/resource.h"
 #include "storage/StorageError.h"
+#include "win32/SystemFunction.h"
 #include "window/ReadableColour.h"
 
 namespace window {
@@ -16,15 +17,15 @@ constexpr int kFontTenthsOfPoint = 83;  // 8.25 pt: the classic dialog font's si
 constexpr int kPointsPerInch = 72;
 constexpr BYTE kRussianCharset = 204;
 
-template <typename Function>
-Function user32Function(const char* name) {
-  return reinterpret_cast<Function>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+HMODULE user32() {
+  static const HMODULE library = GetModuleHandleW(L"user32.dll");
+  return library;
 }
 
 // Per-monitor DPI functions exist from Windows 10 on; earlier systems have one DPI for all.
 int dpiOfWindow(HWND hwnd) {
-  static const auto getDpiForWindow = user32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  static const auto getDpiForWindow =
+      win32::systemFunction<UINT(WINAPI*)(HWND)>(user32(), "GetDpiForWindow");
   if (getDpiForWindow) return static_cast<int>(getDpiForWindow(hwnd));
   HDC dc = GetDC(hwnd);
   const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
@@ -34,7 +35,8 @@ int dpiOfWindow(HWND hwnd) {
 
 RECT windowRectForClient(int width, int height, DWORD style, DWORD exStyle, int dpi) {
   static const auto adjustForDpi =
-      user32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+      win32::systemFunction<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(
+          user32(), "AdjustWindowRectExForDpi");
   RECT rect{0, 0, width, height};
   if (adjustForDpi) {
     adjustForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi));
@@ -54,19 +56,6 @@ HFONT createDialogFont(int dpi, int weight, BYTE charset) {
   return CreateFontIndirectW(&font);
 }
 
-std::wstring describe(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const storage::StorageError& e) {
-    return e.message();
-  } catch (const std::exception& e) {
-    const std::string what = e.what();
-    return std::wstring(what.begin(), what.end());
-  } catch (...) {
-    return L"An unexpected error occurred.";
-  }
-}
-
 bool highContrastIsOn() {
   HIGHCONTRASTW highContrast{};
   highContrast.cbSize = sizeof highContrast;
@@ -75,6 +64,18 @@ bool highContrastIsOn() {
 }
 
 }  // namespace
+
+std::wstring describeError(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const storage::StorageError& e) {
+    return e.message();
+  } catch (const std::exception& e) {
+    return storage::fromUtf8(e.what());
+  } catch (...) {
+    return L"An unexpected error occurred.";
+  }
+}
 
 Form1Window::Form1Window(HINSTANCE instance)
     : instance_(instance), highContrast_(highContrastIsOn()) {
@@ -186,6 +187,9 @@ void Form1Window::placeCentred(int dpi) {
 }
 
 void Form1Window::layOut(int dpi) {
+  // The old fonts go only once every control has its new one: none may hold a deleted font.
+  const win32::ScopedFont oldRegularFont = std::move(regularFont_);
+  const win32::ScopedFont oldBoldFont = std::move(boldFont_);
   createFonts(dpi);
   for (const ControlDesign& design : kControls) {
     const HWND control = handleOf(design.control);
@@ -246,7 +250,8 @@ LRESULT Form1Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_DESTROY:
-      PostQuitMessage(0);  // run() tells an error from a normal end
+      liveRegions_.unmarkAll();  // while the labels still exist
+      PostQuitMessage(0);        // run() tells an error from a normal end
       return 0;
     default:
       return DefWindowProcW(hwnd_, message, wParam, lParam);
@@ -378,7 +383,7 @@ void Form1Window::rethrowPendingError() const {
 
 void Form1Window::reportError() const {
   const HWND owner = hwnd_ && IsWindowVisible(hwnd_) ? hwnd_ : nullptr;
-  MessageBoxW(owner, describe(error_).c_str(), kWindowTitle, MB_OK | MB_ICONERROR);
+  MessageBoxW(owner, describeError(error_).c_str(), kWindowTitle, MB_OK | MB_ICONERROR);
 }
 
 void Form1Window::setText(Control control, std::wstring_view text) {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <exception>
+#include <string>
 #include <optional>
 
 #include "win32/ScopedHandle.h"
@@ -15,6 +16,9 @@
 #include "window/WindowOperations.h"
 
 namespace window {
+
+// The text that tells the user of an error that ended the program.
+std::wstring describeError(const std::exception_ptr& error);
 
 class Form1Window final : public WindowOperations {
  public:

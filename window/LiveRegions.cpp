@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "win32/SystemFunction.h"
+
 namespace window {
 
 namespace {
@@ -25,36 +27,38 @@ using CoInitializeExFunction = HRESULT(WINAPI*)(void*, DWORD);
 using CoCreateInstanceFunction = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
 using CoUninitializeFunction = void(WINAPI*)();
 
-template <typename Function>
-Function ole32Function(const char* name) {
-  // Loaded for the rest of the process, as COM expects of its own library.
-  static const HMODULE ole32 = LoadLibraryExW(L"ole32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  return ole32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(ole32, name)))
-               : nullptr;
+HMODULE ole32() {
+  // Loaded once, for the rest of the process, as COM expects of its own library.
+  static const HMODULE library =
+      LoadLibraryExW(L"ole32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  return library;
 }
 
 }  // namespace
 
 LiveRegions::~LiveRegions() {
-  if (services_) {
-    MSAAPROPID property = kLiveSettingProperty;
-    for (HWND label : marked_) {
-      services_->ClearHwndProps(label, OBJID_CLIENT, CHILDID_SELF, &property, 1);
-    }
-    services_->Release();
-  }
+  if (services_) services_->Release();
   if (comStarted_) {
-    if (const auto uninitialize = ole32Function<CoUninitializeFunction>("CoUninitialize")) {
+    if (const auto uninitialize =
+            win32::systemFunction<CoUninitializeFunction>(ole32(), "CoUninitialize")) {
       uninitialize();
     }
   }
 }
 
+void LiveRegions::unmarkAll() {
+  MSAAPROPID property = kLiveSettingProperty;
+  for (HWND label : marked_) {
+    services_->ClearHwndProps(label, OBJID_CLIENT, CHILDID_SELF, &property, 1);
+  }
+  marked_.clear();
+}
+
 IAccPropServices* LiveRegions::services() {
   if (comTried_) return services_;
   comTried_ = true;
-  const auto initialize = ole32Function<CoInitializeExFunction>("CoInitializeEx");
-  const auto create = ole32Function<CoCreateInstanceFunction>("CoCreateInstance");
+  const auto initialize = win32::systemFunction<CoInitializeExFunction>(ole32(), "CoInitializeEx");
+  const auto create = win32::systemFunction<CoCreateInstanceFunction>(ole32(), "CoCreateInstance");
   if (!initialize || !create) return nullptr;
   // S_FALSE: this thread had COM already, and still owes the matching CoUninitialize.
   const HRESULT started = initialize(nullptr, COINIT_APARTMENTTHREADED);

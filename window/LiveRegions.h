@@ -24,6 +24,8 @@ class LiveRegions {
   // Without the annotation service the event is raised all the same: readers that follow the
   // event alone still speak the label.
   void announce(HWND label, Announcement urgency);
+  // Takes the marks off the labels, which must still exist.
+  void unmarkAll();
 
  private:
   IAccPropServices* services();

@@ -24,10 +24,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     window.attach(form);
     window.runHandler([&form] { form.load(); });
     return window.run();
-  } catch (const std::exception& e) {
-    const std::string what = e.what();
-    MessageBoxW(nullptr, std::wstring(what.begin(), what.end()).c_str(), window::kWindowTitle,
-                MB_OK | MB_ICONERROR);
+  } catch (...) {
+    MessageBoxW(nullptr, window::describeError(std::current_exception()).c_str(),
+                window::kWindowTitle, MB_OK | MB_ICONERROR);
     return 1;
   }
 }

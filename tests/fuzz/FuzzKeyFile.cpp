@@ -56,8 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
 
   try {
     const std::wstring key = storage::scannedAccessKey(scanner, kKeyFilePath);
-    const std::string bytes = storage::toAnsi(key);
-    if (bytes != *whole) std::abort();  // the stand-in code page maps every byte both ways
+    // The stand-in code page maps every byte both ways.
+    const std::string bytes = storage::toAnsiExactly(key).value();
+    if (bytes != *whole) std::abort();
     if (bytes.find_first_of("\"\r\n") != std::string::npos) std::abort();
     const size_t open = file.find('"');
     if (file.compare(open + 1, bytes.size() + 1, bytes + '"') != 0) std::abort();

@@ -207,6 +207,23 @@ TEST_F(KeyFileOnDisk, AWriteLeavesOnlyTheKeyFile) {
   EXPECT_EQ(fileBytes(), "var accessKey = \"SECOND\";\r\n");
 }
 
+// An error's what() carries its text as UTF-8, and the window shows it as text again.
+TEST(ErrorText, Utf8ReadsBackAsTheTextItCameFrom) {
+  for (const auto& [bytes, text] : std::vector<std::pair<std::string, std::wstring>>{
+           {"Disk full.", L"Disk full."},
+           {"C:\\\xc5\x81\xc3\xb3"
+            "d\xc5\xba \xe6\x9d\xb1",
+            L"C:\\\u0141\u00f3d\u017a \u6771"},
+           {"\xf0\x9f\x94\x91", L"\U0001F511"},
+       }) {
+    EXPECT_EQ(storage::fromUtf8(bytes), text) << bytes;
+    EXPECT_EQ(storage::toUtf8(text), bytes);
+  }
+  EXPECT_EQ(storage::fromUtf8("a\xff"
+                              "b\xe2\x82"),
+            L"a\uFFFDb\uFFFD\uFFFD");
+}
+
 TEST(WriterTemporaries, OnlyTheWritersOwnNamesCountAsLeftovers) {
   const std::string_view key = "quorvantis.ini";
   const std::wstring made = storage::temporaryPathFor(L"quorvantis.ini", 0x1234abcdu);
