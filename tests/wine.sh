@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The Windows tests' Wine: one Xvfb and one booted template prefix a run, and for each test a
+# prefix copied from the template, so that tests run side by side, each with its own wineserver.
+#   wine.sh up DIR           make DIR/template and start the Xvfb, one screen per slot of
+#                            tests/screens.json
+#   wine.sh run DIR COMMAND  run COMMAND with its own prefix, on the screen CTest gave it
+#   wine.sh down DIR         stop that Xvfb and remove DIR
+# Sourced, it gives poll.
+# shellcheck shell=bash
+
+# poll SECONDS COMMAND...: runs COMMAND until it succeeds, for up to SECONDS.
+poll() {
+  local tries=$(($1 * 20))
+  shift
+  until "$@"; do
+    ((--tries > 0)) || return 1
+    sleep 0.05
+  done
+}
+
+[ "${BASH_SOURCE[0]}" = "$0" ] || return 0
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../scripts/lib.sh
+source "$here/../scripts/lib.sh"
+action=${1:?usage: wine.sh up|run|down DIR [COMMAND...]}
+dir=${2:?usage: wine.sh up|run|down DIR [COMMAND...]}
+shift 2
+
+case $action in
+  up)
+    rm -rf "$dir"
+    ensure_wine_prefix "$dir/template"
+    # The registry is on disk only once the template's wineserver has gone.
+    wineserver -w
+    start_display "$(grep -c '"id"' "$here/screens.json")"
+    printf 'DISPLAY=%s XVFB_PID=%s\n' "$DISPLAY" "$XVFB_PID" >"$dir/display"
+    ;;
+  run)
+    # shellcheck disable=SC1091
+    source "$dir/display"
+    # CTest names the screen as id:N,slots:1; without a resource file, the first one.
+    screen=${CTEST_RESOURCE_GROUP_0_SCREENS:-id:0,}
+    screen=${screen#id:}
+    export DISPLAY="$DISPLAY.${screen%%,*}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    WINEPREFIX=$(mktemp -d "$dir/prefix.XXXXXX")
+    export WINEPREFIX
+    trap 'wineserver -k 2>/dev/null || true; chmod -R u+w "$WINEPREFIX"; rm -rf "$WINEPREFIX"' EXIT
+    # Linked, not copied, but for the registry, which wineserver writes: Wine only reads the rest.
+    cp -al "$dir/template/." "$WINEPREFIX"
+    cp --remove-destination "$dir/template/"*.reg "$WINEPREFIX/"
+    "$@"
+    ;;
+  down)
+    if [ -f "$dir/display" ]; then
+      # shellcheck disable=SC1091
+      source "$dir/display"
+      kill "$XVFB_PID" 2>/dev/null || true
+    fi
+    rm -rf "$dir"
+    ;;
+  *)
+    echo "usage: wine.sh up|run|down DIR [COMMAND...]" >&2
+    exit 2
+    ;;
+esac
