@@ -1,29 +1,13 @@
 #!/usr/bin/env bash
 # End-to-end scenarios: UpdateAccessKey.exe runs under Wine against an installation folder of its
 # own, and uak_probe.exe works its window from a second process as a user would.
+#   scenarios.sh --list                                  the scenarios' names
 #   scenarios.sh SCENARIO UpdateAccessKey.exe uak_probe.exe
-# Needs WINEPREFIX (a prepared prefix), DISPLAY (an X server) and WINEDEBUG, as scripts/test.sh
-# sets them.
+# Needs WINEPREFIX (a prepared prefix of its own), DISPLAY (an X server) and WINEDEBUG, as
+# tests/wine.sh run sets them for ctest.
 set -euo pipefail
-
-if [ $# -ne 3 ]; then
-  echo "usage: $0 SCENARIO UpdateAccessKey.exe uak_probe.exe" >&2
-  exit 2
-fi
-scenario=$1
-program=$2
-probe_exe=$3
-
-for variable in WINEPREFIX DISPLAY WINEDEBUG; do
-  if [ -z "${!variable:-}" ]; then
-    echo "$variable is not set: run the end-to-end tests through scripts/test.sh" >&2
-    exit 1
-  fi
-done
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "$WINEPREFIX is not a prepared Wine prefix: run scripts/test.sh" >&2
-  exit 1
-fi
+# shellcheck source=../wine.sh
+source "$(dirname "$0")/../wine.sh"
 
 # Wine takes the ANSI code page from LC_ALL: 1252 unless a scenario sets another. Only Wine gets
 # it, as the locale need not be installed for the shell.
@@ -36,31 +20,6 @@ UPDATED='The Access key has been updated. Now you can exit.'
 NOT_FOUND_COLOUR=AC002A
 REFUSED='The Access key was not saved: the key file cannot hold it exactly as typed.\r\n\r\n'
 
-name="e2e-$scenario-$$"
-install="$WINEPREFIX/drive_c/$name"
-install_win="C:\\$name"
-content="$install/Firefox/chrome/content"
-key_file="$content/quorvantis.ini"
-key_file_win="$install_win\\Firefox\\chrome\\content\\quorvantis.ini"
-work=$(mktemp -d)
-pid=
-launcher=
-holder=
-
-cleanup() {
-  # A program left running would keep the test's output open.
-  local running
-  running=$(sed -n 's/^pid //p' "$work/run.log" 2>/dev/null || true)
-  if [ -n "$running" ] && ! grep -q '^exit' "$work/run.log"; then
-    env LC_ALL=$LOCALE wine "$probe_exe" --pid "$running" kill 2>/dev/null || true
-  fi
-  chmod -R u+w "$install" 2>/dev/null || true
-  rm -rf "$install" "$work"
-}
-trap cleanup EXIT
-set -E
-trap 'echo "FAIL ($scenario): line $LINENO: $BASH_COMMAND" >&2' ERR
-
 fail() {
   printf 'FAIL (%s): ' "$scenario" >&2
   printf '%s\n' "$@" >&2
@@ -68,8 +27,34 @@ fail() {
 }
 step() { printf -- '-- %s\n' "$*"; }
 
-probe() { env LC_ALL=$LOCALE wine "$probe_exe" --pid "$pid" "$@"; }
-registry() { env LC_ALL=$LOCALE wine "$probe_exe" registry "$@"; }
+# The probe runs beside the scenario, from start_probe to stop_probe, in the locale that LOCALE
+# names then; the program it starts inherits its environment.
+start_probe() {
+  stop_probe
+  coproc PROBE { exec env LC_ALL="$LOCALE" wine "$probe_exe"; }
+}
+stop_probe() {
+  [ -n "${PROBE_PID:-}" ] || return 0
+  local pid=$PROBE_PID input=${PROBE[1]}
+  # At the end of its input the probe ends the program, if it still runs, and itself.
+  exec {input}>&-
+  wait "$pid" || true
+}
+
+# probe COMMAND ARG...: the probe runs the command and its output is printed; fails if it failed.
+probe() {
+  local IFS=$'\t' line
+  printf '%s\n' "$*" >&"${PROBE[1]}"
+  while IFS= read -r line <&"${PROBE[0]}"; do
+    if [[ $line == $'\x1f'* ]]; then
+      [ "$line" = $'\x1fok' ]
+      return
+    fi
+    printf '%s\n' "$line"
+  done
+  fail "the probe ended"
+}
+registry() { probe registry "$@"; }
 
 # make_install CONTENT: the installation folder with a key file holding CONTENT (printf %b
 # escapes), registered as the installation directory. No CONTENT: no key file.
@@ -84,35 +69,17 @@ make_install() {
   registry set --file "Z:$work/install-path"
 }
 
-# start_program [VARIABLE=VALUE...]: starts the program in the background and sets pid.
-start_program() {
-  rm -f "$work/run.log"
-  env LC_ALL=$LOCALE "$@" wine "$probe_exe" start "Z:$work/run.log" "Z:$program" &
-  launcher=$!
-  for _ in $(seq 200); do
-    pid=$(sed -n 's/^pid //p' "$work/run.log" 2>/dev/null || true)
-    [ -n "$pid" ] && return 0
-    sleep 0.05
-  done
-  fail "the program did not start"
-}
+start_program() { probe start "Z:$program" >/dev/null; }
 
 start_window() {
-  start_program "$@"
-  probe wait-window >/dev/null
+  start_program
+  probe wait-window
 }
 
 # expect_exit CODE: the program ends by itself with CODE.
 expect_exit() {
-  local code=
-  for _ in $(seq 200); do
-    code=$(sed -n 's/^exit //p' "$work/run.log")
-    [ -n "$code" ] && break
-    sleep 0.05
-  done
-  [ -n "$code" ] || fail "the program did not end"
-  wait "$launcher"
-  pid=
+  local code
+  code=$(probe wait-exit)
   [ "$code" = "$1" ] || fail "the program ended with exit code $code, expected $1"
 }
 
@@ -137,29 +104,33 @@ expect_lines() {
   done
 }
 
+# prints_lines COMMAND LINE...: COMMAND prints these lines; sets output, and missing to one that
+# it does not print.
+prints_lines() {
+  local command=$1 want
+  shift
+  output=$($command)
+  missing=
+  for want; do has_line "$output" "$want" || missing=$want; done
+  [ -z "$missing" ]
+}
+
 # await_lines WHAT COMMAND LINE...: COMMAND comes to print these lines, allowing a moment for
 # what reaches the program or comes from it asynchronously.
 await_lines() {
-  local what=$1 command=$2 output want missing
-  shift 2
-  for _ in $(seq 20); do
-    output=$($command)
-    missing=
-    for want; do has_line "$output" "$want" || missing=$want; done
-    [ -z "$missing" ] && return 0
-    sleep 0.1
-  done
-  fail "expected the line: $missing" "in $what:" "$output"
+  local what=$1 output missing
+  shift
+  poll 5 prints_lines "$@" || fail "expected the line: $missing" "in $what:" "$output"
 }
 
 window_state() { probe state; }
-announcements() { grep '^live ' "$work/run.log" || true; }
+announcements() { probe announcements; }
 
 # expect_state LINE...: the window's state has these lines, keys sent through X having arrived.
 expect_state() { await_lines "the window's state" window_state "$@"; }
 
 # expect_announced LINE...: the program raised the live-region event for a label showing these
-# lines, as uak_probe start logs them.
+# lines, as uak_probe records them.
 expect_announced() { await_lines "the live-region events" announcements "$@"; }
 
 # expect_accessible LINE...: screen readers get these names, roles and states (Wine's roles are
@@ -231,13 +202,13 @@ scenario_found() {
   colour=$(probe colour Label4)
   [[ $colour != "colour=$NOT_FOUND_COLOUR "* ]] || fail "the instructions are in the warning colour"
 
-  step "Tab skips the disabled Update; Enter and Esc do nothing"
+  step "Tab skips the disabled Update; Enter and Esc do nothing, the Tab after them moves on"
   probe key tab
   expect_state 'focus=Command_Exit'
   probe key tab
   expect_state 'focus=Text1'
-  probe key return escape
-  expect_state 'focus=Text1' 'Label5 visible=0 *' 'Text1 visible=1 enabled=1 text='
+  probe key return escape tab
+  expect_state 'focus=Command_Exit' 'Label5 visible=0 *' 'Text1 visible=1 enabled=1 text='
 
   step "Exit"
   click Command_Exit
@@ -317,7 +288,7 @@ scenario_typing() {
   probe set-text ""
   expect_state 'Command_Update visible=1 enabled=0 text=Update'
 
-  step "Tab visits Update once it is enabled; Enter and Esc on it press nothing"
+  step "Tab visits Update once it is enabled; Enter and Esc on it press nothing, Tab moves on"
   probe set-text "   "
   expect_state 'Text1 visible=1 enabled=1 text=   ' 'Command_Update visible=1 enabled=1 text=Update'
   probe key tab
@@ -326,9 +297,13 @@ scenario_typing() {
   expect_state 'focus=Command_Update'
   probe key tab
   expect_state 'focus=Text1'
-  probe key tab tab return escape
-  expect_state 'focus=Command_Update' 'Label5 visible=0 *' 'Text1 visible=1 enabled=1 text=   '
+  probe key tab tab
+  expect_state 'focus=Command_Update'
+  probe key return escape tab
+  expect_state 'focus=Text1' 'Label5 visible=0 *' 'Text1 visible=1 enabled=1 text=   '
   expect_key_file_unchanged
+  probe key tab tab
+  expect_state 'focus=Command_Update'
 
   step "Space on Update saves the blanks as they are"
   probe key space
@@ -448,15 +423,7 @@ scenario_hidden_and_linked() {
 
 # hold SHARING: a second program reads the key file and keeps it open, sharing none or
 # read,write, until the program ends; sets holder.
-hold() {
-  probe hold "$1" "$key_file_win" >"$work/hold.out" &
-  holder=$!
-  for _ in $(seq 100); do
-    grep -q '^held' "$work/hold.out" && return 0
-    sleep 0.05
-  done
-  fail "the key file could not be held"
-}
+hold() { probe hold "$1" "$key_file_win"; }
 
 scenario_held_key_file() {
   make_install 'var accessKey = "OLD-KEY";\r\n'
@@ -476,7 +443,6 @@ scenario_held_key_file() {
       fail "the key file's attributes were '$before' and are now '$(attributes_of "$key_file_win")'"
     probe close >/dev/null
     expect_exit 0
-    wait "$holder"
   done
   cmp -s "$key_file" "$install/second-name.ini" || fail "the second name kept the old line"
   rm "$install/second-name.ini"
@@ -490,7 +456,6 @@ scenario_held_key_file() {
   box=$(expect_error_box)
   [[ $box == *'Reason: Sharing violation.'* ]] || fail "the box gives another reason:" "$box"
   expect_exit 1
-  wait "$holder"
   expect_key_file_unchanged
   expect_only_key_file
 }
@@ -517,6 +482,7 @@ scenario_unicode_folder() {
   for round in 'en_US.UTF-8|OLD-KEY|e9|\xe9|é' 'ru_RU.UTF-8|й|41a,43b,44e,447|\xca\xeb\xfe\xf7|Ключ'; do
     IFS='|' read -r LOCALE shown units bytes typed <<<"$round"
     step "$LOCALE"
+    start_probe
     start_window
     expect_label2 "$shown"
     probe type --units "$units"
@@ -563,8 +529,10 @@ scenario_unusual_keys() {
 
 scenario_cyrillic() {
   # "Старый" in Windows-1251.
+  LOCALE=ru_RU.UTF-8
+  start_probe
   make_install 'var accessKey = "\xd1\xf2\xe0\xf0\xfb\xe9";\r\n'
-  start_window LC_ALL=ru_RU.UTF-8
+  start_window
   expect_label2 'Старый'
   probe type --units 41a,43b,44e,447
   click Command_Update
@@ -659,15 +627,12 @@ scenario_keyboard() {
   expect_state 'Text1 visible=1 enabled=1 text=abc' \
     'Command_Update visible=1 enabled=1 text=Update' 'focus=Text1'
 
-  step "Enter and Esc in Text1"
-  xdotool key Return Escape
-  sleep 0.3
-  expect_state 'Text1 visible=1 enabled=1 text=abc' 'Label5 visible=0 *' 'focus=Text1'
+  step "Enter and Esc in Text1 do nothing; the Tab after them moves on"
+  xdotool key Return Escape Tab
+  expect_state 'Text1 visible=1 enabled=1 text=abc' 'Label5 visible=0 *' 'focus=Command_Exit'
   expect_key_file_unchanged
 
   step "Tab and Shift+Tab"
-  xdotool key Tab
-  expect_state 'focus=Command_Exit'
   xdotool key Tab
   expect_state 'focus=Command_Update'
   xdotool key shift+Tab
@@ -677,11 +642,12 @@ scenario_keyboard() {
   xdotool key shift+Tab
   expect_state 'focus=Command_Update'
 
-  step "Enter on Update presses nothing, Space does"
-  xdotool key Return
-  sleep 0.3
-  expect_state 'Label5 visible=0 *'
+  step "Enter on Update presses nothing, the Tab after it moves on; Space presses it"
+  xdotool key Return Tab
+  expect_state 'Label5 visible=0 *' 'focus=Text1'
   expect_key_file_unchanged
+  xdotool key shift+Tab
+  expect_state 'focus=Command_Update'
   xdotool key space
   expect_state 'Label2 visible=1 enabled=1 text=abc' 'Label5 visible=1 *' 'focus=Command_Exit'
   expect_key_file 'abc'
@@ -723,7 +689,6 @@ set_dpi() {
 
 scenario_layout() {
   make_install 'var accessKey = "LAYOUT-KEY";\r\n'
-  trap 'set_dpi 96; cleanup' EXIT
   for dpi in 96 144; do
     step "controls at $dpi DPI"
     set_dpi "$dpi"
@@ -751,9 +716,6 @@ expect_readable() {
 
 scenario_colour_schemes() {
   make_install 'var accessKey = "DARK-KEY";\r\n'
-  local colours='HKCU\Control Panel\Colors'
-  env LC_ALL=$LOCALE wine reg export "$colours" "Z:$work/colours.reg" /y >/dev/null
-  trap 'env LC_ALL=$LOCALE wine reg import "Z:$work/colours.reg" >/dev/null 2>&1; cleanup' EXIT
   env LC_ALL=$LOCALE wine reg import "Z:$(cd "$(dirname "$0")" && pwd)/dark-scheme.reg" >/dev/null
 
   step "found, under a dark scheme set before start"
@@ -771,9 +733,39 @@ scenario_colour_schemes() {
   expect_exit 0
 }
 
+if [ "${1:-}" = --list ]; then
+  declare -F | sed -n 's/^declare -f scenario_//p'
+  exit 0
+fi
+if [ $# -ne 3 ]; then
+  echo "usage: $0 --list | SCENARIO UpdateAccessKey.exe uak_probe.exe" >&2
+  exit 2
+fi
+scenario=$1
+program=$2
+probe_exe=$3
 if ! declare -F "scenario_$scenario" >/dev/null; then
   echo "no scenario named $scenario" >&2
   exit 2
 fi
+for variable in WINEPREFIX DISPLAY WINEDEBUG; do
+  if [ -z "${!variable:-}" ]; then
+    echo "$variable is not set: run the end-to-end tests through ctest --preset windows" >&2
+    exit 1
+  fi
+done
+
+install_win="C:\\$scenario"
+install="$WINEPREFIX/drive_c/$scenario"
+content="$install/Firefox/chrome/content"
+key_file="$content/quorvantis.ini"
+key_file_win="$install_win\\Firefox\\chrome\\content\\quorvantis.ini"
+work=$(mktemp -d)
+# The prefix is the test's own and goes with it; the probe ends the program it started.
+trap 'stop_probe; rm -rf "$work"' EXIT
+set -E
+trap 'echo "FAIL ($scenario): line $LINENO: $BASH_COMMAND" >&2' ERR
+
+start_probe
 "scenario_$scenario"
 echo "PASS $scenario"
