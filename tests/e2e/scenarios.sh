@@ -29,23 +29,29 @@ step() { printf -- '-- %s\n' "$*"; }
 
 # The probe runs beside the scenario, from start_probe to stop_probe, in the locale that LOCALE
 # names then; the program it starts inherits its environment.
+probe_pid=
 start_probe() {
   stop_probe
   coproc PROBE { exec env LC_ALL="$LOCALE" wine "$probe_exe"; }
+  # Copies that pipelines may use too, as a coprocess's own are closed in them.
+  probe_pid=$PROBE_PID
+  exec {probe_in}>&"${PROBE[1]}" {probe_out}<&"${PROBE[0]}"
+  local input=${PROBE[1]}
+  exec {input}>&-
 }
 stop_probe() {
-  [ -n "${PROBE_PID:-}" ] || return 0
-  local pid=$PROBE_PID input=${PROBE[1]}
+  [ -n "$probe_pid" ] || return 0
   # At the end of its input the probe ends the program, if it still runs, and itself.
-  exec {input}>&-
-  wait "$pid" || true
+  exec {probe_in}>&- {probe_out}<&-
+  wait "$probe_pid" || true
+  probe_pid=
 }
 
 # probe COMMAND ARG...: the probe runs the command and its output is printed; fails if it failed.
 probe() {
   local IFS=$'\t' line
-  printf '%s\n' "$*" >&"${PROBE[1]}"
-  while IFS= read -r line <&"${PROBE[0]}"; do
+  printf '%s\n' "$*" >&"$probe_in"
+  while IFS= read -r line <&"$probe_out"; do
     if [[ $line == $'\x1f'* ]]; then
       [ "$line" = $'\x1fok' ]
       return
