@@ -5,20 +5,6 @@
 #                            tests/screens.json
 #   wine.sh run DIR COMMAND  run COMMAND with its own prefix, on the screen CTest gave it
 #   wine.sh down DIR         stop that Xvfb and remove DIR
-# Sourced, it gives poll.
-# shellcheck shell=bash
-
-# poll SECONDS COMMAND...: runs COMMAND until it succeeds, for up to SECONDS.
-poll() {
-  local tries=$(($1 * 20))
-  shift
-  until "$@"; do
-    ((--tries > 0)) || return 1
-    sleep 0.05
-  done
-}
-
-[ "${BASH_SOURCE[0]}" = "$0" ] || return 0
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../scripts/lib.sh

@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <deque>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -31,6 +31,7 @@ using window::Control;
 
 constexpr wchar_t kDialogClass[] = L"#32770";
 constexpr DWORD kPollMs = 20;
+constexpr DWORD kTimeoutMs = 10000;
 constexpr char kReplyEnd = '\x1f';
 
 constexpr Control kControls[] = {
@@ -40,8 +41,7 @@ constexpr Control kControls[] = {
 };
 
 const char kUsage[] =
-    "usage: uak_probe [--desktop NAME] [--timeout SECONDS], then on standard input:\n"
-    "  --desktop: the program runs in a Wine desktop (explorer /desktop=NAME)\n"
+    "usage: uak_probe, then on standard input:\n"
     "  start EXE               run EXE; prints its pid\n"
     "  wait-exit               wait until the program ends; prints its exit code\n"
     "  announcements           \"live NAME visible=V text=T\" for each live-region event so far\n"
@@ -66,8 +66,6 @@ const char kUsage[] =
 
 HANDLE gProcess = nullptr;
 DWORD gPid = 0;
-HDESK gDesktop = nullptr;
-DWORD gTimeoutMs = 10000;
 std::string gOutput;
 std::vector<std::string> gAnnouncements;
 // Files held open for another reader until the program ends.
@@ -117,13 +115,13 @@ std::wstring escaped(std::wstring_view text) {
 
 std::wstring windowText(HWND hwnd) {
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, gTimeoutMs, &length)) {
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &length)) {
     fail("the window does not answer WM_GETTEXTLENGTH");
   }
   std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
   SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                      SMTO_ABORTIFHUNG, gTimeoutMs, &copied);
+                      SMTO_ABORTIFHUNG, kTimeoutMs, &copied);
   text.resize(copied);
   return text;
 }
@@ -185,7 +183,7 @@ template <typename Done>
 void waitUntil(const char* what, Done done, HANDLE handle = nullptr) {
   const DWORD start = GetTickCount();
   while (!done()) {
-    if (GetTickCount() - start > gTimeoutMs) fail(std::string(what) + " in time");
+    if (GetTickCount() - start > kTimeoutMs) fail(std::string(what) + " in time");
     pump(kPollMs, handle);
   }
 }
@@ -270,19 +268,8 @@ std::wstring textSource(const std::vector<std::wstring>& args, size_t at) {
 }
 
 std::wstring describeOutcome(DWORD outcome) {
-  switch (outcome) {
-    case 0:
-      return L"done";
-    case 1:
-      return L"message-box";
-    default:
-      return L"exited";
-  }
-}
-
-// Windows are found only on the thread's own desktop.
-void useTargetDesktop() {
-  if (gDesktop && !SetThreadDesktop(gDesktop)) fail("cannot switch to the desktop");
+  static const wchar_t* const kOutcomes[] = {L"done", L"message-box", L"exited"};
+  return kOutcomes[outcome];
 }
 
 // Sends a message that may open a modal message box or end the program, and waits until one of
@@ -299,7 +286,6 @@ DWORD sendAndSettle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       nullptr, 0,
       [](void* param) -> DWORD {
         const auto& s = *static_cast<Send*>(param);
-        useTargetDesktop();
         SendMessageW(s.hwnd, s.message, s.wParam, s.lParam);
         return 0;
       },
@@ -315,7 +301,7 @@ DWORD sendAndSettle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 void sendChecked(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, gTimeoutMs, &result)) {
+  if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, kTimeoutMs, &result)) {
     fail("the program did not handle message " + std::to_string(message) + " in time");
   }
 }
@@ -675,38 +661,22 @@ int run(const std::vector<std::wstring>& args) {
   usage();
 }
 
-// Lines of standard input, read on a thread of their own so that the main thread goes on
-// handling the WinEvents while it waits for the next command.
-struct Input {
-  CRITICAL_SECTION lock;
-  HANDLE ready = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  std::deque<std::string> lines;
-  bool ended = false;
-};
-
-DWORD WINAPI readInput(void* param) {
-  auto& input = *static_cast<Input*>(param);
+// Reads standard input on a thread of its own, so that the main thread goes on handling the
+// WinEvents while it waits, and hands each line to it as a thread message.
+DWORD WINAPI readInput(void* mainThread) {
+  const DWORD to = static_cast<DWORD>(reinterpret_cast<uintptr_t>(mainThread));
   std::string line;
-  char block[4096];
+  char c = 0;
   DWORD got = 0;
-  const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-  while (ReadFile(in, block, sizeof block, &got, nullptr) && got > 0) {
-    EnterCriticalSection(&input.lock);
-    for (DWORD i = 0; i < got; ++i) {
-      if (block[i] != '\n') {
-        line += block[i];
-      } else {
-        input.lines.push_back(std::move(line));
-        line.clear();
-      }
+  while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &c, 1, &got, nullptr) && got == 1) {
+    if (c != '\n') {
+      line += c;
+    } else {
+      PostThreadMessageW(to, WM_APP, 0, reinterpret_cast<LPARAM>(new std::string(line)));
+      line.clear();
     }
-    LeaveCriticalSection(&input.lock);
-    SetEvent(input.ready);
   }
-  EnterCriticalSection(&input.lock);
-  input.ended = true;
-  LeaveCriticalSection(&input.lock);
-  SetEvent(input.ready);
+  PostThreadMessageW(to, WM_QUIT, 0, 0);
   return 0;
 }
 
@@ -730,43 +700,34 @@ void reply(const std::string& status) {
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
+int wmain() {
   _setmode(_fileno(stdout), _O_BINARY);
-  const std::vector<std::wstring> options(argv + 1, argv + argc);
-  for (size_t i = 0; i + 1 < options.size(); i += 2) {
-    if (options[i] == L"--desktop") {
-      gDesktop = OpenDesktopW(options[i + 1].c_str(), 0, FALSE, GENERIC_ALL);
-    } else if (options[i] == L"--timeout") {
-      gTimeoutMs = static_cast<DWORD>(std::wcstod(options[i + 1].c_str(), nullptr) * 1000);
-    }
-  }
-  useTargetDesktop();
-  // Set before any program starts, as it may announce as soon as its window shows.
+  // Set before any program starts, as it may announce as soon as its window shows. It also gives
+  // this thread the message queue that the input's lines come to.
   if (!SetWinEventHook(window::kLiveRegionChanged, window::kLiveRegionChanged, nullptr,
                        recordLiveRegion, 0, 0, WINEVENT_OUTOFCONTEXT)) {
     std::fputs("uak_probe: cannot watch for live-region events\n", stderr);
     return 1;
   }
-  Input input;
-  InitializeCriticalSection(&input.lock);
-  CloseHandle(CreateThread(nullptr, 0, readInput, &input, 0, nullptr));
-  for (bool ended = false; !ended;) {
-    pump(INFINITE, input.ready);
-    std::deque<std::string> lines;
-    EnterCriticalSection(&input.lock);
-    lines.swap(input.lines);
-    // The end is seen only after the last line was taken.
-    ended = input.ended;
-    LeaveCriticalSection(&input.lock);
-    for (const std::string& line : lines) {
-      try {
-        run(fields(line));
-        reply("ok");
-      } catch (const std::exception& error) {
-        std::fprintf(stderr, "uak_probe: %s\n", error.what());
-        gOutput.clear();
-        reply("fail");
-      }
+  MSG message;
+  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+  CloseHandle(CreateThread(nullptr, 0, readInput,
+                           reinterpret_cast<void*>(static_cast<uintptr_t>(GetCurrentThreadId())), 0,
+                           nullptr));
+  // A command's waits take no line: the next one comes only after its reply.
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (message.hwnd || message.message != WM_APP) {
+      DispatchMessageW(&message);
+      continue;
+    }
+    const std::unique_ptr<std::string> line(reinterpret_cast<std::string*>(message.lParam));
+    try {
+      run(fields(*line));
+      reply("ok");
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "uak_probe: %s\n", error.what());
+      gOutput.clear();
+      reply("fail");
     }
   }
   // A program left running would keep the test's output open.

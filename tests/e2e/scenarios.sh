@@ -6,8 +6,8 @@
 # Needs WINEPREFIX (a prepared prefix of its own), DISPLAY (an X server) and WINEDEBUG, as
 # tests/wine.sh run sets them for ctest.
 set -euo pipefail
-# shellcheck source=../wine.sh
-source "$(dirname "$0")/../wine.sh"
+# shellcheck source=drive.sh
+source "$(dirname "$0")/drive.sh"
 
 # Wine takes the ANSI code page from LC_ALL: 1252 unless a scenario sets another. Only Wine gets
 # it, as the locale need not be installed for the shell.
@@ -27,41 +27,6 @@ fail() {
 }
 step() { printf -- '-- %s\n' "$*"; }
 
-# The probe runs beside the scenario, from start_probe to stop_probe, in the locale that LOCALE
-# names then; the program it starts inherits its environment.
-probe_pid=
-start_probe() {
-  stop_probe
-  coproc PROBE { exec env LC_ALL="$LOCALE" wine "$probe_exe"; }
-  # Copies that pipelines may use too, as a coprocess's own are closed in them.
-  probe_pid=$PROBE_PID
-  exec {probe_in}>&"${PROBE[1]}" {probe_out}<&"${PROBE[0]}"
-  local input=${PROBE[1]}
-  exec {input}>&-
-}
-stop_probe() {
-  [ -n "$probe_pid" ] || return 0
-  # At the end of its input the probe ends the program, if it still runs, and itself.
-  exec {probe_in}>&- {probe_out}<&-
-  wait "$probe_pid" || true
-  probe_pid=
-}
-
-# probe COMMAND ARG...: the probe runs the command and its output is printed; fails if it failed.
-probe() {
-  local IFS=$'\t' line
-  printf '%s\n' "$*" >&"$probe_in"
-  while IFS= read -r line <&"$probe_out"; do
-    if [[ $line == $'\x1f'* ]]; then
-      [ "$line" = $'\x1fok' ]
-      return
-    fi
-    printf '%s\n' "$line"
-  done
-  fail "the probe ended"
-}
-registry() { probe registry "$@"; }
-
 # make_install CONTENT: the installation folder with a key file holding CONTENT (printf %b
 # escapes), registered as the installation directory. No CONTENT: no key file.
 make_install() {
@@ -72,7 +37,7 @@ make_install() {
   fi
   # Through a file: Wine would read a command line in the shell's locale.
   printf '%s' "$install_win" >"$work/install-path"
-  registry set --file "Z:$work/install-path"
+  probe registry set --file "Z:$work/install-path"
 }
 
 start_program() { probe start "Z:$program" >/dev/null; }
@@ -233,7 +198,7 @@ expect_not_found_state() {
 
 scenario_not_found() {
   step "no registry key"
-  registry delete
+  probe registry delete
   start_window
   expect_not_found_state
   expect_announced "live Label4 visible=1 text=$NOT_FOUND"
@@ -247,7 +212,7 @@ scenario_not_found() {
   expect_exit 0
 
   step "empty installation directory"
-  registry set ""
+  probe registry set ""
   start_window
   expect_not_found_state
   probe close >/dev/null
@@ -731,7 +696,7 @@ scenario_colour_schemes() {
   expect_exit 0
 
   step "not found, under the same scheme"
-  registry delete
+  probe registry delete
   start_window
   expect_not_found_state
   expect_readable Label4
@@ -749,7 +714,7 @@ if [ $# -ne 3 ]; then
 fi
 scenario=$1
 program=$2
-probe_exe=$3
+probe_command=("$3")
 if ! declare -F "scenario_$scenario" >/dev/null; then
   echo "no scenario named $scenario" >&2
   exit 2
