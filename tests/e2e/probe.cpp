@@ -56,12 +56,12 @@ const char kUsage[] =
     "  set-text SOURCE         WM_SETTEXT to Text1\n"
     "  type SOURCE             WM_CHAR to Text1, one per UTF-16 unit\n"
     "  paste SOURCE            put SOURCE on the clipboard, WM_PASTE to Text1\n"
-    "  key KEY...              post WM_KEYDOWN/UP to the focus: tab return escape space back\n"
+    "  key KEY...              post WM_KEYDOWN/UP to the focus: tab return escape space\n"
     "  close [--syscommand]    WM_CLOSE, or WM_SYSCOMMAND SC_CLOSE\n"
-    "  message-box [--leave]   wait for the program's message box, print it, press OK\n"
+    "  message-box             wait for the program's message box, print it, press OK\n"
     "  hold none|read,write FILE  open FILE for reading with that sharing until the program ends\n"
     "  registry set SOURCE | registry delete   HKCU\\Software\\Quorvantis default value\n"
-    "SOURCE: TEXT | --repeat N CHAR | --file UTF8FILE | --units HEX,HEX,...\n"
+    "SOURCE: TEXT | --file UTF8FILE\n"
     "click and close print what followed: done, message-box or exited.\n";
 
 HANDLE gProcess = nullptr;
@@ -233,38 +233,18 @@ HWND focusOf(HWND main) {
   return info.hwndFocus;
 }
 
-// A text from the command line: TEXT | --repeat N CHAR | --file UTF8FILE | --units HEX,...
+// A text: TEXT as it is, or --file UTF8FILE for one that a line cannot carry.
 std::wstring textSource(const std::vector<std::wstring>& args, size_t at) {
   if (at >= args.size()) usage();
-  const std::wstring& first = args[at];
-  if (first == L"--repeat") {
-    if (at + 2 >= args.size() || args[at + 2].empty()) usage();
-    return std::wstring(std::wcstoul(args[at + 1].c_str(), nullptr, 10), args[at + 2][0]);
-  }
-  if (first == L"--file") {
-    if (at + 1 >= args.size()) usage();
-    FILE* file = _wfopen(args[at + 1].c_str(), L"rb");
-    if (!file) fail("cannot open " + utf8(args[at + 1]));
-    std::string bytes;
-    char block[4096];
-    for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
-      bytes.append(block, got);
-    std::fclose(file);
-    return fromUtf8(bytes);
-  }
-  if (first == L"--units") {
-    if (at + 1 >= args.size()) usage();
-    std::wstring text;
-    const wchar_t* p = args[at + 1].c_str();
-    while (*p) {
-      wchar_t* end = nullptr;
-      text += static_cast<wchar_t>(std::wcstoul(p, &end, 16));
-      if (end == p) usage();
-      p = *end == L',' ? end + 1 : end;
-    }
-    return text;
-  }
-  return first;
+  if (args[at] != L"--file") return args[at];
+  if (at + 1 >= args.size()) usage();
+  FILE* file = _wfopen(args[at + 1].c_str(), L"rb");
+  if (!file) fail("cannot open " + utf8(args[at + 1]));
+  std::string bytes;
+  char block[4096];
+  for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, got);
+  std::fclose(file);
+  return fromUtf8(bytes);
 }
 
 std::wstring describeOutcome(DWORD outcome) {
@@ -533,8 +513,10 @@ int commandPaste(const std::wstring& text) {
 
 int commandKey(const std::vector<std::wstring>& args) {
   static const std::map<std::wstring, UINT> keys = {
-      {L"tab", VK_TAB},     {L"return", VK_RETURN}, {L"escape", VK_ESCAPE},
-      {L"space", VK_SPACE}, {L"back", VK_BACK},
+      {L"tab", VK_TAB},
+      {L"return", VK_RETURN},
+      {L"escape", VK_ESCAPE},
+      {L"space", VK_SPACE},
   };
   const HWND main = requireMainWindow();
   for (size_t i = 1; i < args.size(); ++i) {
@@ -561,7 +543,7 @@ int commandClose(bool sysCommand) {
   return 0;
 }
 
-int commandMessageBox(bool leave) {
+int commandMessageBox() {
   HWND box = nullptr;
   waitUntil("no message box appeared", [&] {
     if (targetEnded()) fail("the program ended without a message box");
@@ -586,7 +568,6 @@ int commandMessageBox(bool leave) {
          : IsWindowVisible(main) ? L"visible"
                                  : L"hidden") +
         L"\n");
-  if (leave) return 0;
   const HWND ok = GetDlgItem(box, IDOK);
   if (!ok) fail("the message box has no OK button");
   PostMessageW(ok, BM_CLICK, 0, 0);
@@ -640,7 +621,7 @@ int run(const std::vector<std::wstring>& args) {
     for (const std::string& line : gAnnouncements) gOutput += line + "\n";
     return 0;
   }
-  if (command == L"message-box") return commandMessageBox(args.size() > 1 && args[1] == L"--leave");
+  if (command == L"message-box") return commandMessageBox();
   if (command == L"state") return commandState();
   if (command == L"rects") return commandRects();
   if (command == L"accessible") return commandAccessible();
