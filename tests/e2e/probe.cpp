@@ -247,14 +247,9 @@ std::wstring textSource(const std::vector<std::wstring>& args, size_t at) {
   return fromUtf8(bytes);
 }
 
-std::wstring describeOutcome(DWORD outcome) {
-  static const wchar_t* const kOutcomes[] = {L"done", L"message-box", L"exited"};
-  return kOutcomes[outcome];
-}
-
 // Sends a message that may open a modal message box or end the program, and waits until one of
-// these happened or the message was handled: 0 handled, 1 message box, 2 program ended.
-DWORD sendAndSettle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+// these happened or the message was handled; prints which: message-box, exited or done.
+void sendAndSettle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   struct Send {
     HWND hwnd;
     UINT message;
@@ -274,9 +269,9 @@ DWORD sendAndSettle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   waitUntil(
       "the program did not handle the message",
       [&] { return signalled(thread) || findMessageBox() || targetEnded(); }, thread);
-  if (!signalled(thread)) return targetEnded() ? 2 : 1;
-  CloseHandle(thread);
-  return targetEnded() ? 2 : 0;
+  const bool handled = signalled(thread);
+  if (handled) CloseHandle(thread);
+  print(targetEnded() ? L"exited\n" : handled ? L"done\n" : L"message-box\n");
 }
 
 void sendChecked(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -480,7 +475,7 @@ int commandClick(std::wstring_view name) {
   // A person cannot press a button they cannot see or that is greyed out.
   if (!IsWindowVisible(hwnd)) fail(utf8(name) + " is hidden");
   if (!IsWindowEnabled(hwnd)) fail(utf8(name) + " is disabled");
-  print(describeOutcome(sendAndSettle(hwnd, BM_CLICK, 0, 0)) + L"\n");
+  sendAndSettle(hwnd, BM_CLICK, 0, 0);
   return 0;
 }
 
@@ -537,9 +532,7 @@ int commandKey(const std::vector<std::wstring>& args) {
 
 int commandClose(bool sysCommand) {
   const HWND main = requireMainWindow();
-  const DWORD outcome = sysCommand ? sendAndSettle(main, WM_SYSCOMMAND, SC_CLOSE, 0)
-                                   : sendAndSettle(main, WM_CLOSE, 0, 0);
-  print(describeOutcome(outcome) + L"\n");
+  sendAndSettle(main, sysCommand ? WM_SYSCOMMAND : WM_CLOSE, sysCommand ? SC_CLOSE : 0, 0);
   return 0;
 }
 

@@ -4,7 +4,7 @@
 #   scenarios.sh --list                                  the scenarios' names
 #   scenarios.sh SCENARIO UpdateAccessKey.exe uak_probe.exe
 # Needs WINEPREFIX (a prepared prefix of its own), DISPLAY (an X server) and WINEDEBUG, as
-# tests/wine.sh run sets them for ctest.
+# scripts/wine-tests.sh run sets them for ctest.
 set -euo pipefail
 # shellcheck source=drive.sh
 source "$(dirname "$0")/drive.sh"
@@ -50,6 +50,16 @@ expect_exit() {
   local code
   code=$(probe wait-exit)
   [ "$code" = "$1" ] || fail "the program ended with exit code $code, expected $1"
+}
+
+# Exit, or closing the window, ends the program with 0.
+exit_program() {
+  click Command_Exit
+  expect_exit 0
+}
+close_program() {
+  probe close >/dev/null
+  expect_exit 0
 }
 
 # has_lines OUTPUT WANT...: OUTPUT has each line WANT, where a WANT ending in * matches as a
@@ -168,8 +178,7 @@ scenario_found() {
   expect_state 'focus=Command_Exit' 'Label5 visible=0 *' 'Text1 visible=1 enabled=1 text='
 
   step "Exit"
-  click Command_Exit
-  expect_exit 0
+  exit_program
   expect_key_file_unchanged
 }
 
@@ -194,15 +203,13 @@ scenario_not_found() {
   expect_lines "$(probe colour Label4)" "colour=$NOT_FOUND_COLOUR *"
   probe key tab
   expect_state 'focus=Command_Exit'
-  click Command_Exit
-  expect_exit 0
+  exit_program
 
   step "empty installation directory"
   probe registry set ""
   start_window
   expect_not_found_state
-  probe close >/dev/null
-  expect_exit 0
+  close_program
 }
 
 # expect_start_failure: the program reports the key file and ends without showing its window.
@@ -267,8 +274,7 @@ scenario_typing() {
   expect_state 'Label5 visible=1 *' 'focus=Command_Exit'
   expect_key_file '   '
   expect_label2 '   '
-  click Command_Exit
-  expect_exit 0
+  exit_program
 }
 
 scenario_update() {
@@ -303,8 +309,7 @@ scenario_update() {
   expect_state 'Label2 visible=1 enabled=1 text=NEW-KEY-2' 'Label5 visible=1 *' \
     'Text1 visible=1 enabled=1 text=' 'focus=Command_Exit'
 
-  probe close >/dev/null
-  expect_exit 0
+  close_program
   expect_key_file 'NEW-KEY-2'
 }
 
@@ -336,6 +341,10 @@ scenario_read_only() {
 
 # attributes_of WINDOWS-PATH: the attribute letters that Windows programs see, as attrib shows them.
 attributes_of() { env LC_ALL=$LOCALE wine attrib "$1" | tr -d '\r' | sed 's/ *[A-Za-z]:\\.*$//'; }
+expect_attributes() {
+  [ "$(attributes_of "$key_file_win")" = "$1" ] ||
+    fail "the key file's attributes were '$1' and are now '$(attributes_of "$key_file_win")'"
+}
 
 # update_to KEY: types KEY, presses Update, and expects the confirmation with the key read back.
 update_to() {
@@ -355,10 +364,8 @@ scenario_hidden_and_linked() {
   update_to 'HIDDEN-NEW'
   expect_key_file 'HIDDEN-NEW'
   expect_only_key_file
-  [ "$(attributes_of "$key_file_win")" = "$before" ] ||
-    fail "the key file's attributes were '$before' and are now '$(attributes_of "$key_file_win")'"
-  probe close >/dev/null
-  expect_exit 0
+  expect_attributes "$before"
+  close_program
 
   step "a key file that links elsewhere stays a link, and the file behind it gets the line"
   local real="$install/elsewhere/quorvantis.ini"
@@ -374,8 +381,7 @@ scenario_hidden_and_linked() {
   expect_only_key_file
   [ "$(ls -A "$install/elsewhere")" = quorvantis.ini ] ||
     fail "beside the linked file: $(ls -A "$install/elsewhere")"
-  probe close >/dev/null
-  expect_exit 0
+  close_program
 }
 
 # hold SHARING: a second program reads the key file and keeps it open, sharing none or
@@ -396,10 +402,8 @@ scenario_held_key_file() {
     update_to $key
     expect_key_file $key
     expect_only_key_file
-    [ "$(attributes_of "$key_file_win")" = "$before" ] ||
-      fail "the key file's attributes were '$before' and are now '$(attributes_of "$key_file_win")'"
-    probe close >/dev/null
-    expect_exit 0
+    expect_attributes "$before"
+    close_program
   done
   cmp -s "$key_file" "$install/second-name.ini" || fail "the second name kept the old line"
   rm "$install/second-name.ini"
@@ -447,8 +451,7 @@ scenario_unicode_folder() {
     expect_key_file "$(printf '%b' "$bytes")"
     expect_label2 "$typed"
     expect_only_key_file
-    click Command_Exit
-    expect_exit 0
+    exit_program
   done
 }
 
@@ -477,8 +480,7 @@ scenario_unusual_keys() {
   expect_key_file "$long"
   expect_label2 "$long"
 
-  click Command_Exit
-  expect_exit 0
+  exit_program
 }
 
 scenario_cyrillic() {
@@ -492,8 +494,7 @@ scenario_cyrillic() {
   click Command_Update
   expect_key_file $'\xca\xeb\xfe\xf7'
   expect_label2 'Ключ'
-  click Command_Exit
-  expect_exit 0
+  exit_program
 }
 
 # expect_refusal FRAGMENT...: Update brings up the box that refuses the typed key, whose text has
@@ -562,8 +563,7 @@ scenario_refused_keys() {
   click Command_Update
   expect_key_file 'GOOD-KEY'
   expect_state 'Label5 visible=1 *' 'focus=Command_Exit'
-  click Command_Exit
-  expect_exit 0
+  exit_program
 }
 
 # Keys typed on the X keyboard, through Wine's keyboard driver and the program's message loop.
@@ -647,16 +647,14 @@ scenario_layout() {
     set_dpi "$dpi"
     start_window
     expect_layout "$dpi"
-    probe close >/dev/null
-    expect_exit 0
+    close_program
   done
   set_dpi 96
 
   step "Label2 drawn in black"
   start_window
   expect_lines "$(probe colour Label2)" 'colour=000000 *'
-  click Command_Exit
-  expect_exit 0
+  exit_program
 }
 
 # expect_readable NAME: the control's text, as the screen shows it, can be read: 4.5 : 1 or more.
@@ -674,16 +672,14 @@ scenario_colour_schemes() {
   step "found, under a dark scheme set before start"
   start_window
   expect_readable Label2
-  click Command_Exit
-  expect_exit 0
+  exit_program
 
   step "not found, under the same scheme"
   probe registry delete
   start_window
   expect_not_found_state
   expect_readable Label4
-  probe close >/dev/null
-  expect_exit 0
+  close_program
 }
 
 if [ "${1:-}" = --list ]; then

@@ -50,6 +50,11 @@ LOCALE=en_US.UTF-8
 probe_command=(explorer "/desktop=$DESKTOP,$SIZE" "$probe_exe")
 start_probe
 
+show() {
+  probe start "Z:$program" >/dev/null
+  probe wait-window
+}
+
 # shoot NAME: the window, once it has drawn, into OUTDIR/NAME.png; then it is closed.
 shoot() {
   probe colour Command_Exit >/dev/null
@@ -60,17 +65,14 @@ shoot() {
 }
 
 probe registry set 'C:\Quorvantis'
-probe start "Z:$program" >/dev/null
-probe wait-window
+show
 shoot found
 
-probe start "Z:$program" >/dev/null
-probe wait-window
+show
 probe type '5C1E-88D0-A4F7-3B92'
 probe click Command_Update >/dev/null
 shoot updated
 
 probe registry delete
-probe start "Z:$program" >/dev/null
-probe wait-window
+show
 shoot not-found

@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# The Windows tests' Wine: one Xvfb and one booted template prefix a run, and for each test a
-# prefix copied from the template, so that tests run side by side, each with its own wineserver.
-#   wine.sh up DIR           make DIR/template and start the Xvfb, one screen per slot of
-#                            tests/screens.json
-#   wine.sh run DIR COMMAND  run COMMAND with its own prefix, on the screen CTest gave it
-#   wine.sh down DIR         stop that Xvfb and remove DIR
+# Wine for the Windows tests, as CTest runs them: one Xvfb and one booted template prefix a run,
+# and for each test a prefix copied from the template, so that tests run side by side, each with
+# its own wineserver.
+#   wine-tests.sh up DIR           make DIR/template and start the Xvfb, one screen per slot of
+#                                  tests/screens.json
+#   wine-tests.sh run DIR COMMAND  run COMMAND with its own prefix, on the screen CTest gave it
+#   wine-tests.sh down DIR         stop that Xvfb and remove DIR
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../scripts/lib.sh
-source "$here/../scripts/lib.sh"
-action=${1:?usage: wine.sh up|run|down DIR [COMMAND...]}
-dir=${2:?usage: wine.sh up|run|down DIR [COMMAND...]}
+source "$(dirname "$0")/lib.sh"
+usage="usage: $0 up|run|down DIR [COMMAND...]"
+action=${1:?$usage}
+dir=${2:?$usage}
 shift 2
 
 case $action in
@@ -19,7 +19,7 @@ case $action in
     ensure_wine_prefix "$dir/template"
     # The registry is on disk only once the template's wineserver has gone.
     wineserver -w
-    start_display "$(grep -c '"id"' "$here/screens.json")"
+    start_display "$(grep -c '"id"' "$ROOT/tests/screens.json")"
     printf 'DISPLAY=%s XVFB_PID=%s\n' "$DISPLAY" "$XVFB_PID" >"$dir/display"
     ;;
   run)
@@ -38,15 +38,12 @@ case $action in
     "$@"
     ;;
   down)
-    if [ -f "$dir/display" ]; then
-      # shellcheck disable=SC1091
-      source "$dir/display"
-      kill "$XVFB_PID" 2>/dev/null || true
-    fi
+    # shellcheck disable=SC1091
+    [ ! -f "$dir/display" ] || { source "$dir/display" && kill "$XVFB_PID" 2>/dev/null || true; }
     rm -rf "$dir"
     ;;
   *)
-    echo "usage: wine.sh up|run|down DIR [COMMAND...]" >&2
+    echo "$usage" >&2
     exit 2
     ;;
 esac
