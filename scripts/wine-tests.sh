@@ -19,7 +19,7 @@ case $action in
     ensure_wine_prefix "$dir/template"
     # The registry is on disk only once the template's wineserver has gone.
     wineserver -w
-    start_display "$(grep -c '"id"' "$ROOT/tests/screens.json")"
+    start_display "$(grep -o '"id"' "$ROOT/tests/screens.json" | wc -l)"
     printf 'DISPLAY=%s XVFB_PID=%s\n' "$DISPLAY" "$XVFB_PID" >"$dir/display"
     ;;
   run)
