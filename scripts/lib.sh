@@ -45,15 +45,25 @@ ensure_wine_prefix() {
     "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 }
 
-# Starts an Xvfb of our own on a free display and sets DISPLAY; stop_display ends only that one.
+# start_display [SCREENS]: starts an Xvfb of our own on a free display, with one screen or
+# SCREENS, and sets DISPLAY; stop_display ends only that one.
 XVFB_PID=
 start_display() {
-  local n=90
-  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  local screens=() number
+  for i in $(seq 0 $((${1:-1} - 1))); do screens+=(-screen "$i" 1280x800x24); done
+  number=$(mktemp)
+  # Xvfb takes a free display itself, so that two runs starting at once cannot pick the same,
+  # and names it once it is ready.
+  Xvfb -displayfd 3 "${screens[@]}" -nolisten tcp 3>"$number" >/dev/null 2>&1 &
   XVFB_PID=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
+  for _ in $(seq 50); do
+    if [ -s "$number" ]; then
+      export DISPLAY=":$(cat "$number")"
+      rm "$number"
+      return 0
+    fi
+    sleep 0.1
+  done
   echo "Xvfb did not start" >&2
   exit 1
 }

@@ -1,31 +1,45 @@
 #!/usr/bin/env bash
-# Runs every test: the native unit tests (plain, under sanitizers, and fuzzed), then the Windows tests and end-to-end runs of the
-# program under Wine on a private Xvfb and Wine prefix.
+# Runs every test, as CI does: the native unit tests (plain, under sanitizers, and fuzzed), then
+# the Windows tests and the release test under Wine, side by side on a private Xvfb, each in a
+# Wine prefix of its own.
+#   scripts/test.sh [native|windows|release]   one part only
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$ROOT"
 
+part=${1:-all}
+case $part in
+  all) filter=() ;;
+  native) ;;
+  windows) filter=(-LE release) ;;
+  release) filter=(-L release) ;;
+  *)
+    echo "usage: $0 [native|windows|release]" >&2
+    exit 2
+    ;;
+esac
+
 ensure_packages
 
-say "Native build and unit tests"
-cmake --preset linux >/dev/null
-cmake --build --preset linux >/dev/null
-ctest --preset linux
+if [[ $part == all || $part == native ]]; then
+  say "Native build and unit tests"
+  cmake --preset linux >/dev/null
+  cmake --build --preset linux >/dev/null
+  ctest --preset linux
 
-say "Native unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake --preset linux-asan >/dev/null
-cmake --build --preset linux-asan >/dev/null
-ctest --preset linux-asan
+  say "Native unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+  cmake --preset linux-asan >/dev/null
+  cmake --build --preset linux-asan >/dev/null
+  ctest --preset linux-asan
 
-say "Fuzzing: corpus replay and a bounded run of each target"
-cmake --preset linux-fuzz >/dev/null
-cmake --build --preset linux-fuzz >/dev/null
-ctest --preset linux-fuzz
+  say "Fuzzing: corpus replay and a bounded run of each target"
+  cmake --preset linux-fuzz >/dev/null
+  cmake --build --preset linux-fuzz >/dev/null
+  ctest --preset linux-fuzz
+fi
 
-build_windows
-ensure_wine_prefix "$ROOT/build/wine-test"
-trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
-start_display
-
-say "Windows tests under Wine (display $DISPLAY)"
-ctest --preset windows
+if [[ $part != native ]]; then
+  build_windows
+  say "Tests under Wine"
+  ctest --preset windows -j "$(nproc)" "${filter[@]}"
+fi

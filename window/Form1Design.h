@@ -13,6 +13,7 @@
 namespace window {
 
 inline constexpr wchar_t kWindowTitle[] = L"Quorvantis - Update Access key";
+inline constexpr wchar_t kWindowClass[] = L"QuorvantisUpdateAccessKey";
 inline constexpr int kClientWidth = 537;
 inline constexpr int kClientHeight = 290;
 inline constexpr int kDesignDpi = 96;
@@ -68,5 +69,12 @@ namespace window {
 
 // Each control's window id, also how test drivers find it from outside.
 inline constexpr int controlId(Control control) { return 1000 + static_cast<int>(control); }
+
+// Each control's name in the design, by which test drivers and records call it.
+inline constexpr const char* controlName(Control control) {
+  constexpr const char* kNames[] = {"Label1", "Label2",         "Label3",       "Label4", "Label5",
+                                    "Text1",  "Command_Update", "Command_Exit", "Image1"};
+  return kNames[static_cast<int>(control)];
+}
 
 }  // namespace window

@@ -12,7 +12,6 @@ namespace window {
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"QuorvantisUpdateAccessKey";
 constexpr int kFontTenthsOfPoint = 83;  // 8.25 pt: the classic dialog font's size
 constexpr int kPointsPerInch = 72;
 constexpr BYTE kRussianCharset = 204;
@@ -97,11 +96,12 @@ Form1Window::Form1Window(HINSTANCE instance)
   windowClass.hIconSm = smallIcon_.get();
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kClassName;
+  windowClass.lpszClassName = kWindowClass;
   if (!RegisterClassExW(&windowClass)) throw std::runtime_error("RegisterClassEx failed");
 
-  CreateWindowExW(0, kClassName, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+  CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                  instance, this);
   if (!hwnd_) throw std::runtime_error("CreateWindowEx failed");
   // Every control is made at its place with its font, and the window is sized and centred in one
   // move: under Wine each move of a window adds to the start-up time.
@@ -113,7 +113,7 @@ Form1Window::Form1Window(HINSTANCE instance)
 
 Form1Window::~Form1Window() {
   if (hwnd_) DestroyWindow(hwnd_);
-  UnregisterClassW(kClassName, instance_);
+  UnregisterClassW(kWindowClass, instance_);
 }
 
 void Form1Window::createControls(int dpi) {

@@ -21,7 +21,6 @@ constexpr IID kIAccPropServices = {
 // UI Automation's LiveSetting values.
 constexpr LONG kPolite = 1;
 constexpr LONG kAssertive = 2;
-constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED, Windows 8 on
 
 using CoInitializeExFunction = HRESULT(WINAPI*)(void*, DWORD);
 using CoCreateInstanceFunction = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);

@@ -14,6 +14,8 @@ struct IAccPropServices;
 
 namespace window {
 
+inline constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED, Windows 8 on
+
 class LiveRegions {
  public:
   LiveRegions() = default;

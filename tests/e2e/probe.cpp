@@ -1,6 +1,9 @@
 // uak_probe: drives UpdateAccessKey.exe from outside, as a user would, for the end-to-end tests.
-// It starts the program, finds its window by title, class and process, reads and operates the
-// controls, and answers the program's message boxes. Run `uak_probe help` for the commands.
+// It reads one command a line on its standard input, fields separated by tabs, and answers each
+// with its output and a last line "\x1fok" or "\x1ffail", the reason going to standard error. It
+// starts the program, finds its window by title, class and process, reads and operates the
+// controls, answers the program's message boxes, and ends the program when its input ends. `help`
+// lists the commands.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -12,40 +15,37 @@
 #include <cstring>
 #include <cwchar>
 #include <map>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "window/Form1Design.h"
+#include "window/LiveRegions.h"
 #include "window/ReadableColour.h"
 
 namespace {
 
-constexpr wchar_t kTitle[] = L"Quorvantis - Update Access key";
-constexpr wchar_t kClass[] = L"QuorvantisUpdateAccessKey";
+using window::Control;
+
 constexpr wchar_t kDialogClass[] = L"#32770";
 constexpr DWORD kPollMs = 20;
-// A posted key is handled well within this on an idle program.
-constexpr DWORD kKeySettleMs = 150;
-constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED, Windows 8 on
+constexpr DWORD kTimeoutMs = 10000;
+constexpr char kReplyEnd = '\x1f';
 
-struct ControlName {
-  const wchar_t* name;
-  int id;
-};
-
-// The window ids are 1000 + the control's index in the program's Control enum.
-constexpr ControlName kControls[] = {
-    {L"Label1", 1000},         {L"Label2", 1001},       {L"Label3", 1002},
-    {L"Label4", 1003},         {L"Label5", 1004},       {L"Text1", 1005},
-    {L"Command_Update", 1006}, {L"Command_Exit", 1007}, {L"Image1", 1008},
+constexpr Control kControls[] = {
+    Control::Label1,         Control::Label2,       Control::Label3,
+    Control::Label4,         Control::Label5,       Control::Text1,
+    Control::Command_Update, Control::Command_Exit, Control::Image1,
 };
 
 const char kUsage[] =
-    "usage: uak_probe [--pid N] [--desktop NAME] [--timeout SECONDS] COMMAND ...\n"
-    "  --desktop: the program runs in a Wine desktop (explorer /desktop=NAME)\n"
-    "  start LOG EXE [ARGS]    run EXE; LOG gets \"pid N\" at start, \"exit N\" at its end, and\n"
-    "                          \"live NAME visible=V text=T\" at each live-region event\n"
-    "  wait-window             wait until the main window is visible; prints its pid\n"
+    "usage: uak_probe, then on standard input:\n"
+    "  start EXE               run EXE; prints its pid\n"
+    "  wait-exit               wait until the program ends; prints its exit code\n"
+    "  announcements           \"live NAME visible=V text=T\" for each live-region event so far\n"
+    "  wait-window             wait until the main window is visible\n"
     "  state                   each control: visible, enabled, text (CR, LF escaped); the focus\n"
     "  text NAME               a control's text as raw UTF-8\n"
     "  rects                   each control's rectangle in client coordinates\n"
@@ -56,28 +56,24 @@ const char kUsage[] =
     "  set-text SOURCE         WM_SETTEXT to Text1\n"
     "  type SOURCE             WM_CHAR to Text1, one per UTF-16 unit\n"
     "  paste SOURCE            put SOURCE on the clipboard, WM_PASTE to Text1\n"
-    "  key KEY...              post WM_KEYDOWN/UP to the focus: tab return escape space back\n"
+    "  key KEY...              post WM_KEYDOWN/UP to the focus: tab return escape space\n"
     "  close [--syscommand]    WM_CLOSE, or WM_SYSCOMMAND SC_CLOSE\n"
-    "  message-box [--leave]   wait for the program's message box, print it, press OK\n"
-    "  kill                    end the program at once (clean-up after a failed test)\n"
+    "  message-box             wait for the program's message box, print it, press OK\n"
     "  hold none|read,write FILE  open FILE for reading with that sharing until the program ends\n"
     "  registry set SOURCE | registry delete   HKCU\\Software\\Quorvantis default value\n"
-    "SOURCE: TEXT | --repeat N CHAR | --file UTF8FILE | --units HEX,HEX,...\n"
+    "SOURCE: TEXT | --file UTF8FILE\n"
     "click and close print what followed: done, message-box or exited.\n";
 
+HANDLE gProcess = nullptr;
 DWORD gPid = 0;
-HDESK gDesktop = nullptr;
-DWORD gTimeoutMs = 10000;
+std::string gOutput;
+std::vector<std::string> gAnnouncements;
+// Files held open for another reader until the program ends.
+std::vector<HANDLE> gHeld;
 
-[[noreturn]] void fail(const std::string& message) {
-  std::fprintf(stderr, "uak_probe: %s\n", message.c_str());
-  std::exit(1);
-}
+[[noreturn]] void fail(const std::string& message) { throw std::runtime_error(message); }
 
-[[noreturn]] void usage() {
-  std::fputs(kUsage, stderr);
-  std::exit(2);
-}
+[[noreturn]] void usage() { fail(kUsage); }
 
 std::string utf8(std::wstring_view text) {
   if (text.empty()) return {};
@@ -98,10 +94,7 @@ std::wstring fromUtf8(std::string_view bytes) {
   return text;
 }
 
-void print(std::wstring_view text) {
-  const std::string bytes = utf8(text);
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-}
+void print(std::wstring_view text) { gOutput += utf8(text); }
 
 // One line per value: line breaks and tabs are shown as escapes.
 std::wstring escaped(std::wstring_view text) {
@@ -122,13 +115,13 @@ std::wstring escaped(std::wstring_view text) {
 
 std::wstring windowText(HWND hwnd) {
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, gTimeoutMs, &length)) {
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &length)) {
     fail("the window does not answer WM_GETTEXTLENGTH");
   }
   std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
   SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                      SMTO_ABORTIFHUNG, gTimeoutMs, &copied);
+                      SMTO_ABORTIFHUNG, kTimeoutMs, &copied);
   text.resize(copied);
   return text;
 }
@@ -166,7 +159,7 @@ HWND findTopLevel(const wchar_t* windowClass, const wchar_t* title) {
   return search.found;
 }
 
-HWND findMainWindow() { return findTopLevel(kClass, kTitle); }
+HWND findMainWindow() { return findTopLevel(window::kWindowClass, window::kWindowTitle); }
 
 // A visible message box of the target process, whatever its title.
 HWND findMessageBox() {
@@ -174,13 +167,25 @@ HWND findMessageBox() {
   return box && IsWindowVisible(box) ? box : nullptr;
 }
 
-bool targetEnded() {
-  if (gPid == 0) return false;
-  const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, gPid);
-  if (!process) return true;
-  const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-  CloseHandle(process);
-  return ended;
+bool signalled(HANDLE handle) { return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; }
+
+bool targetEnded() { return gProcess && signalled(gProcess); }
+
+// WinEvents arrive as messages to this thread, so every wait handles them.
+void pump(DWORD ms, HANDLE handle = nullptr) {
+  MsgWaitForMultipleObjects(handle ? 1 : 0, &handle, FALSE, ms, QS_ALLINPUT);
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+// Waits until `done` holds, or fails saying what did not happen in time.
+template <typename Done>
+void waitUntil(const char* what, Done done, HANDLE handle = nullptr) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > kTimeoutMs) fail(std::string(what) + " in time");
+    pump(kPollMs, handle);
+  }
 }
 
 HWND requireMainWindow() {
@@ -189,16 +194,21 @@ HWND requireMainWindow() {
   return main;
 }
 
-const ControlName& controlNamed(std::wstring_view name) {
-  for (const ControlName& control : kControls) {
-    if (name == control.name) return control;
+std::wstring nameOf(Control control) {
+  const std::string_view name = window::controlName(control);
+  return std::wstring(name.begin(), name.end());
+}
+
+Control controlNamed(std::wstring_view name) {
+  for (Control control : kControls) {
+    if (name == nameOf(control)) return control;
   }
   fail("no control named " + utf8(name));
 }
 
-HWND control(HWND main, const ControlName& control) {
-  const HWND hwnd = GetDlgItem(main, control.id);
-  if (!hwnd) fail("the window has no control with id " + std::to_string(control.id));
+HWND control(HWND main, Control control) {
+  const HWND hwnd = GetDlgItem(main, window::controlId(control));
+  if (!hwnd) fail("the window has no control " + utf8(nameOf(control)));
   return hwnd;
 }
 
@@ -209,8 +219,8 @@ std::wstring nameOf(HWND main, HWND hwnd) {
   if (hwnd == main) return L"window";
   if (GetParent(hwnd) == main) {
     const int id = GetDlgCtrlID(hwnd);
-    for (const ControlName& control : kControls) {
-      if (control.id == id) return control.name;
+    for (Control control : kControls) {
+      if (window::controlId(control) == id) return nameOf(control);
     }
   }
   return L"other:" + className(hwnd);
@@ -223,59 +233,23 @@ HWND focusOf(HWND main) {
   return info.hwndFocus;
 }
 
-// A text from the command line: TEXT | --repeat N CHAR | --file UTF8FILE | --units HEX,...
+// A text: TEXT as it is, or --file UTF8FILE for one that a line cannot carry.
 std::wstring textSource(const std::vector<std::wstring>& args, size_t at) {
   if (at >= args.size()) usage();
-  const std::wstring& first = args[at];
-  if (first == L"--repeat") {
-    if (at + 2 >= args.size() || args[at + 2].empty()) usage();
-    return std::wstring(std::wcstoul(args[at + 1].c_str(), nullptr, 10), args[at + 2][0]);
-  }
-  if (first == L"--file") {
-    if (at + 1 >= args.size()) usage();
-    FILE* file = _wfopen(args[at + 1].c_str(), L"rb");
-    if (!file) fail("cannot open " + utf8(args[at + 1]));
-    std::string bytes;
-    char block[4096];
-    for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
-      bytes.append(block, got);
-    std::fclose(file);
-    return fromUtf8(bytes);
-  }
-  if (first == L"--units") {
-    if (at + 1 >= args.size()) usage();
-    std::wstring text;
-    const wchar_t* p = args[at + 1].c_str();
-    while (*p) {
-      wchar_t* end = nullptr;
-      text += static_cast<wchar_t>(std::wcstoul(p, &end, 16));
-      if (end == p) usage();
-      p = *end == L',' ? end + 1 : end;
-    }
-    return text;
-  }
-  return first;
-}
-
-std::wstring describeOutcome(DWORD outcome) {
-  switch (outcome) {
-    case 0:
-      return L"done";
-    case 1:
-      return L"message-box";
-    default:
-      return L"exited";
-  }
-}
-
-// Windows are found only on the thread's own desktop.
-void useTargetDesktop() {
-  if (gDesktop && !SetThreadDesktop(gDesktop)) fail("cannot switch to the desktop");
+  if (args[at] != L"--file") return args[at];
+  if (at + 1 >= args.size()) usage();
+  FILE* file = _wfopen(args[at + 1].c_str(), L"rb");
+  if (!file) fail("cannot open " + utf8(args[at + 1]));
+  std::string bytes;
+  char block[4096];
+  for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, got);
+  std::fclose(file);
+  return fromUtf8(bytes);
 }
 
 // Sends a message that may open a modal message box or end the program, and waits until one of
-// these happened or the message was handled: 0 handled, 1 message box, 2 program ended.
-DWORD sendAndSettle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+// these happened or the message was handled; prints which: message-box, exited or done.
+void sendAndSettle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   struct Send {
     HWND hwnd;
     UINT message;
@@ -287,113 +261,88 @@ DWORD sendAndSettle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       nullptr, 0,
       [](void* param) -> DWORD {
         const auto& s = *static_cast<Send*>(param);
-        useTargetDesktop();
         SendMessageW(s.hwnd, s.message, s.wParam, s.lParam);
         return 0;
       },
       new Send{hwnd, message, wParam, lParam}, 0, nullptr);
   if (!thread) fail("CreateThread failed");
-  const DWORD start = GetTickCount();
-  for (;;) {
-    if (WaitForSingleObject(thread, kPollMs) == WAIT_OBJECT_0) {
-      CloseHandle(thread);
-      return targetEnded() ? 2 : 0;
-    }
-    if (findMessageBox()) return 1;
-    if (targetEnded()) return 2;
-    if (GetTickCount() - start > gTimeoutMs) fail("the program did not handle the message in time");
-  }
+  waitUntil(
+      "the program did not handle the message",
+      [&] { return signalled(thread) || findMessageBox() || targetEnded(); }, thread);
+  const bool handled = signalled(thread);
+  if (handled) CloseHandle(thread);
+  print(targetEnded() ? L"exited\n" : handled ? L"done\n" : L"message-box\n");
 }
 
 void sendChecked(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, gTimeoutMs, &result)) {
+  if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, kTimeoutMs, &result)) {
     fail("the program did not handle message " + std::to_string(message) + " in time");
   }
 }
 
-std::wstring gLog;
-
-void writeLog(const std::string& line, const wchar_t* mode) {
-  FILE* file = _wfopen(gLog.c_str(), mode);
-  if (!file) fail("cannot write " + utf8(gLog));
-  std::fputs(line.c_str(), file);
-  std::fclose(file);
-}
-
 // What a screen reader would be told to speak: the label and what it shows.
-void CALLBACK logLiveRegion(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LONG child, DWORD,
-                            DWORD) {
+void CALLBACK recordLiveRegion(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LONG child, DWORD,
+                               DWORD) {
   if (!hwnd || !belongsToTarget(hwnd) || object != OBJID_CLIENT || child != CHILDID_SELF) return;
-  const std::wstring line = L"live " + nameOf(GetParent(hwnd), hwnd) + L" visible=" +
-                            (IsWindowVisible(hwnd) ? L"1" : L"0") + L" text=" +
-                            escaped(windowText(hwnd)) + L"\n";
-  writeLog(utf8(line), L"ab");
+  try {
+    gAnnouncements.push_back(utf8(L"live " + nameOf(GetParent(hwnd), hwnd) + L" visible=" +
+                                  (IsWindowVisible(hwnd) ? L"1" : L"0") + L" text=" +
+                                  escaped(windowText(hwnd))));
+  } catch (const std::exception&) {
+    // The label is gone: nothing a reader could speak.
+  }
 }
 
-int commandStart(const std::vector<std::wstring>& args) {
-  if (args.size() < 3) usage();
-  gLog = args[1];
-  std::wstring commandLine;
-  for (size_t i = 2; i < args.size(); ++i) {
-    if (!commandLine.empty()) commandLine += L' ';
-    commandLine += L'"' + args[i] + L'"';
-  }
-  // Set before the program starts, as it may announce as soon as its window shows.
-  if (!SetWinEventHook(kLiveRegionChanged, kLiveRegionChanged, nullptr, logLiveRegion, 0, 0,
-                       WINEVENT_OUTOFCONTEXT)) {
-    fail("cannot watch for live-region events");
-  }
+int commandStart(const std::wstring& exe) {
+  if (gProcess && !targetEnded()) fail("the program is still running");
+  std::wstring commandLine = L'"' + exe + L'"';
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(args[2].c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &process)) {
-    writeLog("error " + std::to_string(GetLastError()) + "\n", L"wb");
-    fail("cannot start " + utf8(args[2]));
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    fail("cannot start " + utf8(exe) + ": error " + std::to_string(GetLastError()));
   }
   CloseHandle(process.hThread);
+  if (gProcess) CloseHandle(gProcess);
+  gProcess = process.hProcess;
   gPid = process.dwProcessId;
-  writeLog("pid " + std::to_string(process.dwProcessId) + "\n", L"wb");
-  // Events arrive as messages to this thread.
-  while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT) ==
-         WAIT_OBJECT_0 + 1) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-  }
+  gAnnouncements.clear();
+  print(L"pid " + std::to_wstring(gPid) + L"\n");
+  return 0;
+}
+
+int commandWaitExit() {
+  if (!gProcess) fail("no program was started");
+  waitUntil("the program did not end", targetEnded, gProcess);
+  for (HANDLE file : gHeld) CloseHandle(file);
+  gHeld.clear();
   DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hProcess);
-  writeLog("exit " + std::to_string(code) + "\n", L"ab");
+  GetExitCodeProcess(gProcess, &code);
+  print(std::to_wstring(code) + L"\n");
   return 0;
 }
 
 int commandWaitWindow() {
-  const DWORD start = GetTickCount();
-  for (;;) {
+  waitUntil("the window did not appear", [] {
     const HWND main = findMainWindow();
-    if (main && IsWindowVisible(main)) {
-      DWORD pid = 0;
-      GetWindowThreadProcessId(main, &pid);
-      print(L"pid " + std::to_wstring(pid) + L"\n");
-      return 0;
-    }
+    if (main && IsWindowVisible(main)) return true;
     if (const HWND box = findMessageBox()) {
       fail("a message box came instead of the window: " + utf8(escaped(windowText(box))));
     }
     if (targetEnded()) fail("the program ended before its window was shown");
-    if (GetTickCount() - start > gTimeoutMs) fail("the window did not appear in time");
-    Sleep(kPollMs);
-  }
+    return false;
+  });
+  return 0;
 }
 
 int commandState() {
   const HWND main = requireMainWindow();
-  for (const ControlName& name : kControls) {
+  for (Control name : kControls) {
     const HWND hwnd = control(main, name);
-    print(std::wstring(name.name) + L" visible=" + (IsWindowVisible(hwnd) ? L"1" : L"0") +
-          L" enabled=" + (IsWindowEnabled(hwnd) ? L"1" : L"0") + L" text=" +
-          escaped(windowText(hwnd)) + L"\n");
+    print(nameOf(name) + L" visible=" + (IsWindowVisible(hwnd) ? L"1" : L"0") + L" enabled=" +
+          (IsWindowEnabled(hwnd) ? L"1" : L"0") + L" text=" + escaped(windowText(hwnd)) + L"\n");
   }
   print(L"focus=" + nameOf(main, focusOf(main)) + L"\n");
   return 0;
@@ -404,12 +353,12 @@ int commandRects() {
   RECT client;
   GetClientRect(main, &client);
   print(L"client " + std::to_wstring(client.right) + L" " + std::to_wstring(client.bottom) + L"\n");
-  for (const ControlName& name : kControls) {
+  for (Control name : kControls) {
     RECT rect;
     GetWindowRect(control(main, name), &rect);
     MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&rect), 2);
-    print(std::wstring(name.name) + L" " + std::to_wstring(rect.left) + L" " +
-          std::to_wstring(rect.top) + L" " + std::to_wstring(rect.right - rect.left) + L" " +
+    print(nameOf(name) + L" " + std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top) +
+          L" " + std::to_wstring(rect.right - rect.left) + L" " +
           std::to_wstring(rect.bottom - rect.top) + L"\n");
   }
   return 0;
@@ -433,11 +382,11 @@ std::wstring accessibleStates(LONG states) {
 int commandAccessible() {
   const HWND main = requireMainWindow();
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  for (const ControlName& name : kControls) {
+  for (Control name : kControls) {
     IAccessible* accessible = nullptr;
     if (FAILED(AccessibleObjectFromWindow(control(main, name), OBJID_CLIENT, __uuidof(IAccessible),
                                           reinterpret_cast<void**>(&accessible)))) {
-      fail("no accessible object for " + utf8(name.name));
+      fail("no accessible object for " + utf8(nameOf(name)));
     }
     VARIANT self;
     self.vt = VT_I4;
@@ -449,7 +398,7 @@ int commandAccessible() {
     const bool named = accessible->get_accName(self, &accName) == S_OK && accName;
     accessible->get_accRole(self, &role);
     accessible->get_accState(self, &state);
-    print(std::wstring(name.name) + L" name=" + (named ? escaped(accName) : L"(none)") + L" role=" +
+    print(nameOf(name) + L" name=" + (named ? escaped(accName) : L"(none)") + L" role=" +
           std::to_wstring(role.vt == VT_I4 ? role.lVal : -1) + L" state=" +
           accessibleStates(state.vt == VT_I4 ? state.lVal : 0) + L"\n");
     SysFreeString(accName);
@@ -508,12 +457,8 @@ int commandColour(std::wstring_view name) {
   GetClientRect(hwnd, &rect);
   MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&rect), 2);
   if (rect.right <= rect.left || rect.bottom <= rect.top) fail("the control has no area");
-  const DWORD start = GetTickCount();
-  ColourCount found = commonestColour(rect);
-  while (found.pixels == 0 && GetTickCount() - start < gTimeoutMs) {
-    Sleep(kPollMs);
-    found = commonestColour(rect);
-  }
+  ColourCount found{};
+  waitUntil("the control drew nothing", [&] { return (found = commonestColour(rect)).pixels > 0; });
   // The screen's pixels are 0x00RRGGBB; Windows' colour values are 0x00BBGGRR.
   const auto bgr = [](DWORD rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); };
   wchar_t line[128];
@@ -530,7 +475,7 @@ int commandClick(std::wstring_view name) {
   // A person cannot press a button they cannot see or that is greyed out.
   if (!IsWindowVisible(hwnd)) fail(utf8(name) + " is hidden");
   if (!IsWindowEnabled(hwnd)) fail(utf8(name) + " is disabled");
-  print(describeOutcome(sendAndSettle(hwnd, BM_CLICK, 0, 0)) + L"\n");
+  sendAndSettle(hwnd, BM_CLICK, 0, 0);
   return 0;
 }
 
@@ -563,8 +508,10 @@ int commandPaste(const std::wstring& text) {
 
 int commandKey(const std::vector<std::wstring>& args) {
   static const std::map<std::wstring, UINT> keys = {
-      {L"tab", VK_TAB},     {L"return", VK_RETURN}, {L"escape", VK_ESCAPE},
-      {L"space", VK_SPACE}, {L"back", VK_BACK},
+      {L"tab", VK_TAB},
+      {L"return", VK_RETURN},
+      {L"escape", VK_ESCAPE},
+      {L"space", VK_SPACE},
   };
   const HWND main = requireMainWindow();
   for (size_t i = 1; i < args.size(); ++i) {
@@ -575,28 +522,26 @@ int commandKey(const std::vector<std::wstring>& args) {
     const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key->second, MAPVK_VK_TO_VSC)) << 16;
     PostMessageW(target, WM_KEYDOWN, key->second, scan | 1);
     PostMessageW(target, WM_KEYUP, key->second, scan | 1 | 0xC0000000);
-    // Posted keys have no reply; an idle program has handled them by then.
-    Sleep(kKeySettleMs);
+    // Posted keys have no reply. A sent message is taken at the program's next GetMessage, and
+    // between two of those it handles one posted message: the key down, the character it made
+    // and the key up are handled once four sent messages have come back.
+    for (int i = 0; i < 4; ++i) sendChecked(main, WM_NULL, 0, 0);
   }
   return 0;
 }
 
 int commandClose(bool sysCommand) {
   const HWND main = requireMainWindow();
-  const DWORD outcome = sysCommand ? sendAndSettle(main, WM_SYSCOMMAND, SC_CLOSE, 0)
-                                   : sendAndSettle(main, WM_CLOSE, 0, 0);
-  print(describeOutcome(outcome) + L"\n");
+  sendAndSettle(main, sysCommand ? WM_SYSCOMMAND : WM_CLOSE, sysCommand ? SC_CLOSE : 0, 0);
   return 0;
 }
 
-int commandMessageBox(bool leave) {
-  const DWORD start = GetTickCount();
+int commandMessageBox() {
   HWND box = nullptr;
-  while (!(box = findMessageBox())) {
+  waitUntil("no message box appeared", [&] {
     if (targetEnded()) fail("the program ended without a message box");
-    if (GetTickCount() - start > gTimeoutMs) fail("no message box appeared in time");
-    Sleep(kPollMs);
-  }
+    return (box = findMessageBox()) != nullptr;
+  });
   std::wstring text;
   std::wstring buttons;
   for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -616,14 +561,10 @@ int commandMessageBox(bool leave) {
          : IsWindowVisible(main) ? L"visible"
                                  : L"hidden") +
         L"\n");
-  if (leave) return 0;
   const HWND ok = GetDlgItem(box, IDOK);
   if (!ok) fail("the message box has no OK button");
   PostMessageW(ok, BM_CLICK, 0, 0);
-  while (IsWindow(box)) {
-    if (GetTickCount() - start > gTimeoutMs) fail("the message box did not close");
-    Sleep(kPollMs);
-  }
+  waitUntil("the message box did not close", [&] { return !IsWindow(box); });
   return 0;
 }
 
@@ -653,39 +594,30 @@ int commandRegistry(const std::vector<std::wstring>& args) {
 
 // Another program reading the key file: it keeps the file open until the program ends.
 int commandHold(const std::vector<std::wstring>& args) {
-  if (args.size() != 3 || gPid == 0 || (args[1] != L"none" && args[1] != L"read,write")) usage();
+  if (args.size() != 3 || (args[1] != L"none" && args[1] != L"read,write")) usage();
+  if (!gProcess || targetEnded()) fail("the program is not running");
   const DWORD sharing = args[1] == L"none" ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
-  const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, gPid);
-  if (!process) fail("the program is not running");
-  if (CreateFileW(args[2].c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr) ==
-      INVALID_HANDLE_VALUE) {
-    fail("cannot open " + utf8(args[2]));
-  }
-  print(L"held\n");
-  std::fflush(stdout);
-  // The file closes as this process ends.
-  WaitForSingleObject(process, INFINITE);
-  return 0;
-}
-
-int commandKill() {
-  const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, gPid);
-  if (!process || !TerminateProcess(process, 255)) fail("cannot end the program");
-  CloseHandle(process);
+  const HANDLE file =
+      CreateFileW(args[2].c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) fail("cannot open " + utf8(args[2]));
+  gHeld.push_back(file);
   return 0;
 }
 
 int run(const std::vector<std::wstring>& args) {
   if (args.empty() || args[0] == L"help") usage();
   const std::wstring& command = args[0];
-  if (command == L"start") return commandStart(args);
   if (command == L"registry") return commandRegistry(args);
   if (command == L"wait-window") return commandWaitWindow();
-  if (command == L"message-box") return commandMessageBox(args.size() > 1 && args[1] == L"--leave");
+  if (command == L"wait-exit") return commandWaitExit();
+  if (command == L"announcements") {
+    for (const std::string& line : gAnnouncements) gOutput += line + "\n";
+    return 0;
+  }
+  if (command == L"message-box") return commandMessageBox();
   if (command == L"state") return commandState();
   if (command == L"rects") return commandRects();
   if (command == L"accessible") return commandAccessible();
-  if (command == L"kill") return commandKill();
   if (command == L"hold") return commandHold(args);
   if (command == L"key") return commandKey(args);
   if (command == L"close") return commandClose(args.size() > 1 && args[1] == L"--syscommand");
@@ -694,6 +626,7 @@ int run(const std::vector<std::wstring>& args) {
     print(windowText(control(requireMainWindow(), args[1])));
     return 0;
   }
+  if (command == L"start") return commandStart(args[1]);
   if (command == L"colour") return commandColour(args[1]);
   if (command == L"click") return commandClick(args[1]);
   if (command == L"set-text") return commandSetText(textSource(args, 1));
@@ -702,26 +635,76 @@ int run(const std::vector<std::wstring>& args) {
   usage();
 }
 
+// Reads standard input on a thread of its own, so that the main thread goes on handling the
+// WinEvents while it waits, and hands each line to it as a thread message.
+DWORD WINAPI readInput(void* mainThread) {
+  const DWORD to = static_cast<DWORD>(reinterpret_cast<uintptr_t>(mainThread));
+  std::string line;
+  char c = 0;
+  DWORD got = 0;
+  while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &c, 1, &got, nullptr) && got == 1) {
+    if (c != '\n') {
+      line += c;
+    } else {
+      PostThreadMessageW(to, WM_APP, 0, reinterpret_cast<LPARAM>(new std::string(line)));
+      line.clear();
+    }
+  }
+  PostThreadMessageW(to, WM_QUIT, 0, 0);
+  return 0;
+}
+
+std::vector<std::wstring> fields(const std::string& line) {
+  std::vector<std::wstring> args;
+  for (size_t start = 0;;) {
+    const size_t tab = line.find('\t', start);
+    args.push_back(fromUtf8(std::string_view(line).substr(start, tab - start)));
+    if (tab == std::string::npos) return args;
+    start = tab + 1;
+  }
+}
+
+void reply(const std::string& status) {
+  if (!gOutput.empty() && gOutput.back() != '\n') gOutput += '\n';
+  gOutput += kReplyEnd + status + '\n';
+  std::fwrite(gOutput.data(), 1, gOutput.size(), stdout);
+  std::fflush(stdout);
+  gOutput.clear();
+}
+
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
+int wmain() {
   _setmode(_fileno(stdout), _O_BINARY);
-  std::vector<std::wstring> args(argv + 1, argv + argc);
-  while (!args.empty() && args[0].rfind(L"--", 0) == 0 && args.size() >= 2) {
-    if (args[0] == L"--pid") {
-      gPid = std::wcstoul(args[1].c_str(), nullptr, 10);
-    } else if (args[0] == L"--desktop") {
-      gDesktop = OpenDesktopW(args[1].c_str(), 0, FALSE, GENERIC_ALL);
-      if (!gDesktop) fail("no desktop named " + utf8(args[1]));
-    } else if (args[0] == L"--timeout") {
-      gTimeoutMs = static_cast<DWORD>(std::wcstod(args[1].c_str(), nullptr) * 1000);
-    } else {
-      usage();
-    }
-    args.erase(args.begin(), args.begin() + 2);
+  // Set before any program starts, as it may announce as soon as its window shows. It also gives
+  // this thread the message queue that the input's lines come to.
+  if (!SetWinEventHook(window::kLiveRegionChanged, window::kLiveRegionChanged, nullptr,
+                       recordLiveRegion, 0, 0, WINEVENT_OUTOFCONTEXT)) {
+    std::fputs("uak_probe: cannot watch for live-region events\n", stderr);
+    return 1;
   }
-  useTargetDesktop();
-  const int code = run(args);
-  std::fflush(stdout);
-  return code;
+  MSG message;
+  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+  CloseHandle(CreateThread(nullptr, 0, readInput,
+                           reinterpret_cast<void*>(static_cast<uintptr_t>(GetCurrentThreadId())), 0,
+                           nullptr));
+  // A command's waits take no line: the next one comes only after its reply.
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (message.hwnd || message.message != WM_APP) {
+      DispatchMessageW(&message);
+      continue;
+    }
+    const std::unique_ptr<std::string> line(reinterpret_cast<std::string*>(message.lParam));
+    try {
+      run(fields(*line));
+      reply("ok");
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "uak_probe: %s\n", error.what());
+      gOutput.clear();
+      reply("fail");
+    }
+  }
+  // A program left running would keep the test's output open.
+  if (gProcess && !targetEnded()) TerminateProcess(gProcess, 255);
+  return 0;
 }

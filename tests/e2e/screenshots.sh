@@ -7,6 +7,8 @@
 set -euo pipefail
 # shellcheck source=../../scripts/lib.sh
 source "$(dirname "$0")/../../scripts/lib.sh"
+# shellcheck source=drive.sh
+source "$(dirname "$0")/drive.sh"
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
   echo "usage: $0 OUTDIR [BUILD_DIR]" >&2
@@ -31,8 +33,8 @@ work=$(mktemp -d)
 install="$WINEPREFIX/drive_c/Quorvantis"
 colours='HKCU\Control Panel\Colors'
 wine reg export "$colours" "Z:$work/colours.reg" /y >/dev/null
-trap 'wine reg import "Z:$work/colours.reg" >/dev/null 2>&1; wineserver -k 2>/dev/null || true
-  stop_display; rm -rf "$work" "$install"' EXIT
+trap 'stop_probe; wine reg import "Z:$work/colours.reg" >/dev/null 2>&1
+  wineserver -k 2>/dev/null || true; stop_display; rm -rf "$work" "$install"' EXIT
 case ${SCHEME:-} in
   "") ;;
   dark) wine reg import "Z:$(cd "$(dirname "$0")" && pwd)/dark-scheme.reg" >/dev/null ;;
@@ -43,42 +45,34 @@ start_display
 mkdir -p "$install/Firefox/chrome/content"
 printf 'var accessKey = "DEMO-7F3A-19C2-B84E";\r\n' >"$install/Firefox/chrome/content/quorvantis.ini"
 
-pid=
-desktop_job=
-probe() { env LC_ALL=en_US.UTF-8 wine "$probe_exe" --desktop "$DESKTOP" --pid "$pid" "$@"; }
+# The probe runs inside the desktop, and so does the program it starts.
+LOCALE=en_US.UTF-8
+probe_command=(explorer "/desktop=$DESKTOP,$SIZE" "$probe_exe")
+start_probe
 
-start_in_desktop() {
-  rm -f "$work/run.log"
-  env LC_ALL=en_US.UTF-8 wine explorer "/desktop=$DESKTOP,$SIZE" \
-    "$probe_exe" start "Z:$work/run.log" "Z:$program" &
-  desktop_job=$!
-  for _ in $(seq 200); do
-    pid=$(sed -n 's/^pid //p' "$work/run.log" 2>/dev/null || true)
-    [ -n "$pid" ] && break
-    sleep 0.05
-  done
-  [ -n "$pid" ] || { echo "the program did not start" >&2; exit 1; }
-  probe wait-window >/dev/null
+show() {
+  probe start "Z:$program" >/dev/null
+  probe wait-window
 }
 
+# shoot NAME: the window, once it has drawn, into OUTDIR/NAME.png; then it is closed.
 shoot() {
-  # Let the window finish painting.
-  sleep 0.7
+  probe colour Command_Exit >/dev/null
   import -window root -crop "$SIZE+0+0" +repage "$out/$1.png"
   probe close >/dev/null
-  wait "$desktop_job"
+  probe wait-exit >/dev/null
   say "$out/$1.png"
 }
 
-env LC_ALL=en_US.UTF-8 wine "$probe_exe" registry set 'C:\Quorvantis'
-start_in_desktop
+probe registry set 'C:\Quorvantis'
+show
 shoot found
 
-start_in_desktop
+show
 probe type '5C1E-88D0-A4F7-3B92'
 probe click Command_Update >/dev/null
 shoot updated
 
-env LC_ALL=en_US.UTF-8 wine "$probe_exe" registry delete
-start_in_desktop
+probe registry delete
+show
 shoot not-found

@@ -4,7 +4,7 @@
 # the ZIP holds exactly its files, with their checksums and the last commit's time.
 #   release_test.sh uak_probe.exe
 # The signed program runs through the end-to-end scenarios, so this needs WINEPREFIX, DISPLAY and
-# WINEDEBUG as scripts/test.sh sets them.
+# WINEDEBUG as scripts/wine-tests.sh run sets them.
 set -euo pipefail
 
 probe_exe=${1:?usage: release_test.sh uak_probe.exe}

@@ -7,18 +7,14 @@
 #include <vector>
 
 #include "window/Form1.h"
+#include "window/Form1Design.h"
 #include "window/WindowOperations.h"
 
 namespace testing_support {
 
 using window::Control;
 
-inline std::string nameOf(Control control) {
-  static const char* const names[] = {"Label1",         "Label2",       "Label3",
-                                      "Label4",         "Label5",       "Text1",
-                                      "Command_Update", "Command_Exit", "Image1"};
-  return names[static_cast<int>(control)];
-}
+inline std::string nameOf(Control control) { return window::controlName(control); }
 
 inline std::string narrow(std::wstring_view text) { return std::string(text.begin(), text.end()); }
 
