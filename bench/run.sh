@@ -9,8 +9,11 @@ cd "$ROOT"
 runs=${RUNS:-15}
 
 ensure_packages
-cmake --preset linux >/dev/null && cmake --build --preset linux >/dev/null
+cmake --preset linux >/dev/null &&
+  cmake --build --preset linux --target key_round_trip_bench >/dev/null
 build_windows
+cmake --build --preset windows --target key_round_trip_win32 startup_floor startup_floor_manifest \
+  startup_bench >/dev/null
 ensure_wine_prefix "$ROOT/build/wine-bench"
 trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
 start_display

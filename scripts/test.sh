@@ -35,21 +35,19 @@ if [[ $part == all || $part == native ]]; then
   say "Fuzzing: corpus replay and a bounded run of each target"
   cmake --preset linux-fuzz >/dev/null
   cmake --build --preset linux-fuzz >/dev/null
-  if [[ $part == all ]]; then
-    # Each target fuzzes on one core for its bounded time: with everything, they run one after
-    # the other beside the Windows build and the tests under Wine, which leave a core idle much of
-    # the time, and report at the end.
-    fuzz_log=$(mktemp)
-    ctest --preset linux-fuzz >"$fuzz_log" 2>&1 &
-    fuzz_job=$!
-    trap 'kill "$fuzz_job" 2>/dev/null || true; rm -f "$fuzz_log"' EXIT
-  else
-    ctest --preset linux-fuzz -j "$(nproc)"
-  fi
+  # Each target fuzzes on one core for its bounded time. With everything, they run one after the
+  # other beside the tests under Wine, which leave a core idle much of the time.
+  [[ $part == all ]] || ctest --preset linux-fuzz -j "$(nproc)"
 fi
 
 if [[ $part != native ]]; then
   build_windows
+  if [[ $part == all ]]; then
+    fuzz_log=$(mktemp)
+    ctest --preset linux-fuzz >"$fuzz_log" 2>&1 &
+    fuzz_job=$!
+    trap 'kill "$fuzz_job" 2>/dev/null || true; rm -f "$fuzz_log"' EXIT
+  fi
   say "Tests under Wine"
   ctest --preset windows -j "$(nproc)" "${filter[@]}"
 fi
