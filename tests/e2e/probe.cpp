@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "storage/StorageError.h"
 #include "window/Form1Design.h"
 #include "window/LiveRegions.h"
 #include "window/ReadableColour.h"
@@ -75,24 +76,8 @@ std::vector<HANDLE> gHeld;
 
 [[noreturn]] void usage() { fail(kUsage); }
 
-std::string utf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                      nullptr, nullptr);
-  return bytes;
-}
-
-std::wstring fromUtf8(std::string_view bytes) {
-  if (bytes.empty()) return {};
-  const int size =
-      MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  std::wstring text(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-  return text;
-}
+std::string utf8(std::wstring_view text) { return storage::toUtf8(text); }
+using storage::fromUtf8;
 
 void print(std::wstring_view text) { gOutput += utf8(text); }
 
