@@ -33,6 +33,15 @@ bool isAmong(Error error, const std::array<Error, N>& codes) {
 
 Error faultAt(std::optional<WriteStep> step) { return step && faultHook ? faultHook(*step) : 0; }
 
+// A StorageError for a failed system call on `path`, its kind taken from the system's code.
+StorageError systemFailure(const wchar_t* whatFailed, const std::wstring& path, Error code) {
+  StorageFailure kind = StorageFailure::SystemError;
+  if (code == os::kErrorCodes.fileNotFound) kind = StorageFailure::FileNotFound;
+  if (code == os::kErrorCodes.pathNotFound) kind = StorageFailure::PathNotFound;
+  if (isAmong(code, os::kErrorCodes.accessDenied)) kind = StorageFailure::AccessDenied;
+  return StorageError(kind, whatFailed, path, systemErrorText(code));
+}
+
 template <typename Char>
 std::basic_string<Char> temporaryPath(const std::basic_string<Char>& target, std::uint32_t number) {
   std::basic_string<Char> path = target + Char('.');
@@ -80,7 +89,8 @@ FileFacts resolveTarget(const std::wstring& path) {
   return target;
 }
 
-// A new file beside the target that is removed again unless it was put in the target's place.
+// A new file beside the target that is removed again unless it was put in the target's place or
+// is kept as the one copy of the new content.
 class TemporaryFile {
  public:
   explicit TemporaryFile(const NativePath& target) {
@@ -126,16 +136,22 @@ Error putInPlace(const NativePath& replacement, const NativePath& target) {
   return error;
 }
 
-Error replaceWith(TemporaryFile& temporary, const FileFacts& target, std::string_view content) {
-  Error error = writeAll(temporary.file(), 0, content, WriteStep::WritingTemporary);
-  if (!error) error = os::flush(temporary.file());
-  temporary.close();
-  // Given to the new file before the replace, so that the key file never shows without them.
-  if (!error && target.exists) error = os::keepState(temporary.path(), target);
-  if (!error) error = faultAt(WriteStep::ReplacingKeyFile);
-  if (!error) error = putInPlace(temporary.path(), target.finalPath);
-  if (!error) temporary.keep();
-  return error;
+bool isKnownToExist(const NativePath& path) {
+  FileFacts facts;
+  return os::inspect(path, facts) == 0 && facts.exists;
+}
+
+// The file's bytes, or none where they cannot be read.
+std::string bytesOf(const NativePath& path) {
+  std::string bytes;
+  File file;
+  if (os::openForReading(path, file) == 0) {
+    readBlocks(file, [&bytes](std::string_view block) {
+      bytes.append(block);
+      return false;
+    });
+  }
+  return bytes;
 }
 
 // The temporary file could not be made, or the replace failed; the temporary file is gone.
@@ -144,10 +160,34 @@ struct ReplaceFailure {
   bool atTemporary = false;
 };
 
-ReplaceFailure tryReplace(const FileFacts& target, std::string_view content) {
+ReplaceFailure tryReplace(const FileFacts& target, const std::wstring& path,
+                          std::string_view content) {
   TemporaryFile temporary(target.finalPath);
   if (temporary.error()) return {temporary.error(), true};
-  return {replaceWith(temporary, target, content), false};
+  // Read first: a replace that fails half-way leaves no old file to tell the user its key.
+  const std::string oldBytes = target.exists ? bytesOf(target.finalPath) : std::string();
+  Error error = writeAll(temporary.file(), 0, content, WriteStep::WritingTemporary);
+  if (!error) error = os::flush(temporary.file());
+  temporary.close();
+  // Given to the new file before the replace, so that the key file never shows without them.
+  if (!error && target.exists) error = os::keepState(temporary.path(), target);
+  if (error) return {error, false};
+  error = faultAt(WriteStep::ReplacingKeyFile);
+  if (!error) error = putInPlace(temporary.path(), target.finalPath);
+  if (error && !isKnownToExist(target.finalPath)) {
+    // The replace gave up the key file's name half-way, or never had one to take: the new file,
+    // whole and flushed, is now the only one with a line, and takes the name itself.
+    Error moveError = faultAt(WriteStep::MovingIntoPlace);
+    if (!moveError) moveError = putInPlace(temporary.path(), target.finalPath);
+    if (moveError) {
+      const std::wstring newFile = os::shownPath(temporary.path());
+      temporary.keep();
+      throw IncompleteWrite(systemFailure(kWriteFailed, path, error), oldBytes, newFile);
+    }
+    error = 0;
+  }
+  if (!error) temporary.keep();
+  return {error, false};
 }
 
 // Makes `bytes` the whole of the open file; `stepsMayFail` lets tests fail its steps.
@@ -185,8 +225,9 @@ void writeInPlace(const FileFacts& target, const std::wstring& path, std::string
 
 }  // namespace
 
-IncompleteWrite::IncompleteWrite(const StorageError& failure, std::string oldBytes)
-    : StorageError(failure), oldBytes_(std::move(oldBytes)) {}
+IncompleteWrite::IncompleteWrite(const StorageError& failure, std::string oldBytes,
+                                 std::wstring newFile)
+    : StorageError(failure), oldBytes_(std::move(oldBytes)), newFile_(std::move(newFile)) {}
 
 std::wstring temporaryPathFor(const std::wstring& target, std::uint32_t number) {
   return temporaryPath(target, number);
@@ -207,15 +248,6 @@ WriteMethod chooseWriteMethod(bool targetExists, unsigned long linkCount, bool t
 
 void setWriteFaultHook(WriteFaultHook hook) { faultHook = hook; }
 
-StorageError systemFailure(const wchar_t* whatFailed, const std::wstring& path,
-                           unsigned long code) {
-  StorageFailure kind = StorageFailure::SystemError;
-  if (code == os::kErrorCodes.fileNotFound) kind = StorageFailure::FileNotFound;
-  if (code == os::kErrorCodes.pathNotFound) kind = StorageFailure::PathNotFound;
-  if (isAmong(code, os::kErrorCodes.accessDenied)) kind = StorageFailure::AccessDenied;
-  return StorageError(kind, whatFailed, path, systemErrorText(code));
-}
-
 void readFileBlocks(const std::wstring& path, const wchar_t* whatFailed,
                     const std::function<bool(std::string_view)>& take) {
   File file;
@@ -225,15 +257,18 @@ void readFileBlocks(const std::wstring& path, const wchar_t* whatFailed,
 }
 
 void removeLeftoverTemporaries(const std::wstring& keyFile) {
-  const NativePath given = os::nativePath(keyFile);
   FileFacts facts;
-  const NativePath& target = os::inspect(given, facts) == 0 ? facts.finalPath : given;
+  if (os::inspect(os::nativePath(keyFile), facts) != 0 || !facts.exists) return;
+  const NativePath& target = facts.finalPath;
   constexpr os::NativeChar kSeparators[] = {'\\', '/', '\0'};
   const std::size_t slash = target.find_last_of(kSeparators);
   const NativePath folder = slash == NativePath::npos ? NativePath() : target.substr(0, slash + 1);
   const NativePath name = target.substr(folder.size());
-  for (const NativePath& entry : os::namesIn(folder)) {
-    if (isTemporaryOf<os::NativeChar>(entry, name)) os::remove(folder + entry);
+  for (const os::FolderEntry& entry : os::entriesIn(folder)) {
+    if (entry.secondsSinceWritten >= kLeftoverAgeSeconds &&
+        isTemporaryOf<os::NativeChar>(entry.name, name)) {
+      os::remove(folder + entry.name);
+    }
   }
 }
 
@@ -241,7 +276,7 @@ void replaceFileContent(const std::wstring& path, std::string_view content) {
   const FileFacts target = resolveTarget(path);
   WriteMethod method = chooseWriteMethod(target.exists, target.linkCount, false, false);
   if (method == WriteMethod::Replace) {
-    const ReplaceFailure failure = tryReplace(target, content);
+    const ReplaceFailure failure = tryReplace(target, path, content);
     if (!failure.error) return;
     method = chooseWriteMethod(
         target.exists, target.linkCount,

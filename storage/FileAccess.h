@@ -1,4 +1,5 @@
-// The platform's file operations behind the key file.
+// The key file's reader and writer, written once over each platform's file operations
+// (FileSystem.h).
 #pragma once
 
 #include <cstdint>
@@ -30,7 +31,12 @@ bool isTemporaryOf(std::basic_string_view<Char> fileName, std::basic_string_view
   return fileName.substr(size - 4) == std::basic_string_view<Char>(suffix, 4);
 }
 
-// Removes what an interrupted write left beside `target`. Best effort: it never fails.
+// A temporary file this old was left by a write that no longer runs: a running writer, in this
+// copy of the program or another, puts its own in place well within it.
+inline constexpr std::int64_t kLeftoverAgeSeconds = 60;
+
+// Removes what an interrupted write left beside `target`. Nothing while `target` is missing, as a
+// temporary file may then hold the only copy of its line. Best effort: it never fails.
 void removeLeftoverTemporaries(const std::wstring& target);
 
 // Where tests make the writer fail, as a full disk or a locked-down folder would, or stop, as a
@@ -39,6 +45,8 @@ enum class WriteStep {
   CreatingTemporary,
   WritingTemporary,
   ReplacingKeyFile,
+  // Giving the new file the key file's name, which a replace that failed half-way left free.
+  MovingIntoPlace,
   WritingInPlace,
   EndingInPlace,
   FlushingInPlace,
@@ -70,15 +78,19 @@ enum class WriteMethod {
 WriteMethod chooseWriteMethod(bool targetExists, unsigned long linkCount, bool temporaryDenied,
                               bool replaceHeldOff);
 
-// An in-place write that failed, and whose old bytes could not be written back either: the file
-// may now hold part of each.
+// A write that failed and could not be undone: an in-place write whose old bytes could not be
+// written back, so that the file may hold part of each; or a replace that left the key file's name
+// free and could not give it to the new file, which then stays where it is.
 class IncompleteWrite : public StorageError {
  public:
-  IncompleteWrite(const StorageError& failure, std::string oldBytes);
+  IncompleteWrite(const StorageError& failure, std::string oldBytes, std::wstring newFile = {});
   const std::string& oldBytes() const { return oldBytes_; }
+  // The full path of the file that holds the new content, or empty for the in-place write.
+  const std::wstring& newFile() const { return newFile_; }
 
  private:
   std::string oldBytes_;
+  std::wstring newFile_;
 };
 
 // Hands the file's bytes to `take` a block at a time until it returns true or the file ends.
@@ -89,8 +101,9 @@ void readFileBlocks(const std::wstring& path, const wchar_t* whatFailed,
 // Writes `content` to the file that `path` names, behind any link, keeping its attributes: by
 // default to a new file beside it, flushed, then put in its place in one step; where that would
 // split hard links, cannot be made, or another program holds the file open, in place, with the
-// old bytes written back if that fails. A read-only file is refused; nothing is left behind on
-// failure. Throws StorageError, or IncompleteWrite where not even the old bytes could be put back.
+// old bytes written back if that fails. A read-only file is refused. Nothing is left behind on
+// failure but a new file that the key file's name could not be given back to. Throws
+// StorageError, or IncompleteWrite where the failure could not be undone.
 void replaceFileContent(const std::wstring& path, std::string_view content);
 
 }  // namespace storage

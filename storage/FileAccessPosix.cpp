@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "storage/FileSystem.h"
@@ -49,6 +50,8 @@ NativePath nativePath(const std::wstring& path) {
   }
   return native;
 }
+
+std::wstring shownPath(const NativePath& path) { return fromUtf8(path); }
 
 void closeFile(std::intptr_t handle) { ::close(static_cast<int>(handle)); }
 
@@ -119,13 +122,18 @@ Error replace(const NativePath& replacement, const NativePath& target) {
 
 Error remove(const NativePath& path) { return resultOf(::unlink(path.c_str())); }
 
-std::vector<NativePath> namesIn(const NativePath& folder) {
-  std::vector<NativePath> names;
+std::vector<FolderEntry> entriesIn(const NativePath& folder) {
+  std::vector<FolderEntry> entries;
   DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
-  if (!directory) return names;
-  while (const dirent* entry = ::readdir(directory)) names.emplace_back(entry->d_name);
+  if (!directory) return entries;
+  const std::time_t now = std::time(nullptr);
+  while (const dirent* entry = ::readdir(directory)) {
+    struct stat info {};
+    const bool known = ::lstat((folder + entry->d_name).c_str(), &info) == 0;
+    entries.push_back({entry->d_name, known ? now - info.st_mtime : 0});
+  }
   ::closedir(directory);
-  return names;
+  return entries;
 }
 
 }  // namespace os

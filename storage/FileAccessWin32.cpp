@@ -4,6 +4,7 @@
 #include <string>
 
 #include "storage/FileSystem.h"
+#include "storage/LongPath.h"
 #include "storage/StorageError.h"
 #include "win32/ScopedHandle.h"
 
@@ -21,22 +22,19 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM 
 
 HANDLE handleOf(const File& file) { return reinterpret_cast<HANDLE>(file.get()); }
 
+// Every path reaches the system through this, so that a long one is taken too.
+std::wstring systemPath(const NativePath& path) { return extendedLengthPath(path); }
+
 Error open(const NativePath& path, DWORD access, DWORD sharing, DWORD disposition, DWORD flags,
            File& file) {
   const HANDLE handle =
-      CreateFileW(path.c_str(), access, sharing, nullptr, disposition, flags, nullptr);
+      CreateFileW(systemPath(path).c_str(), access, sharing, nullptr, disposition, flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return GetLastError();
   file.reset(reinterpret_cast<std::intptr_t>(handle));
   return ERROR_SUCCESS;
 }
 
 Error resultOf(BOOL done) { return done ? ERROR_SUCCESS : GetLastError(); }
-
-std::wstring withoutLongPathPrefix(const std::wstring& path) {
-  if (path.rfind(LR"(\\?\UNC\)", 0) == 0) return LR"(\\)" + path.substr(8);
-  if (path.rfind(LR"(\\?\)", 0) == 0) return path.substr(4);
-  return path;
-}
 
 // Sets `path` to the open file's name once every link is followed, where the system gives one.
 void useFinalPathOf(HANDLE file, std::wstring& path) {
@@ -47,7 +45,7 @@ void useFinalPathOf(HANDLE file, std::wstring& path) {
     if (length == 0) return;
     if (length < buffer.size()) {
       buffer.resize(length);
-      path = withoutLongPathPrefix(buffer);
+      path = withoutExtendedLengthPrefix(buffer);
       return;
     }
     buffer.resize(length);
@@ -75,7 +73,21 @@ const ErrorCodes kErrorCodes{
     {ERROR_SHARING_VIOLATION, ERROR_UNABLE_TO_REMOVE_REPLACED},
 };
 
-NativePath nativePath(const std::wstring& path) { return path; }
+NativePath nativePath(const std::wstring& path) {
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) return path;
+    if (length < full.size()) {
+      full.resize(length);
+      return full;
+    }
+    full.resize(length);
+  }
+}
+
+std::wstring shownPath(const NativePath& path) { return withoutExtendedLengthPrefix(path); }
 
 void closeFile(std::intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
 
@@ -144,29 +156,42 @@ Error setEnd(const File& file, std::uint64_t size) {
 
 Error keepState(const NativePath& path, const FileFacts& replaced) {
   const DWORD kept = replaced.keptState;
-  return resultOf(SetFileAttributesW(path.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL));
+  return resultOf(
+      SetFileAttributesW(systemPath(path).c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL));
 }
 
+// With no backup name, ReplaceFileW's ERROR_UNABLE_TO_MOVE_REPLACEMENT leaves the target gone and
+// the replacement under its own name; ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 leaves the same, the old
+// file under a name of the system's choice. The writer finishes either by what it finds.
 Error replace(const NativePath& replacement, const NativePath& target) {
-  if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    return resultOf(MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH));
+  const std::wstring from = systemPath(replacement);
+  const std::wstring to = systemPath(target);
+  if (GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return resultOf(MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH));
   }
   if (const Error error = openForDeletion(target)) return error;
-  return resultOf(ReplaceFileW(target.c_str(), replacement.c_str(), nullptr,
-                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
+  return resultOf(ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                               nullptr, nullptr));
 }
 
-Error remove(const NativePath& path) { return resultOf(DeleteFileW(path.c_str())); }
+Error remove(const NativePath& path) { return resultOf(DeleteFileW(systemPath(path).c_str())); }
 
-std::vector<NativePath> namesIn(const NativePath& folder) {
-  std::vector<NativePath> names;
+std::vector<FolderEntry> entriesIn(const NativePath& folder) {
+  std::vector<FolderEntry> entries;
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const auto ticks = [](const FILETIME& time) {
+    return static_cast<std::int64_t>((ULONGLONG{time.dwHighDateTime} << 32) | time.dwLowDateTime);
+  };
+  constexpr std::int64_t kTicksPerSecond = 10'000'000;
   WIN32_FIND_DATAW found;
-  const win32::ScopedFind search(FindFirstFileW((folder + L"*").c_str(), &found));
-  if (!search) return names;
+  const win32::ScopedFind search(FindFirstFileW(systemPath(folder + L"*").c_str(), &found));
+  if (!search) return entries;
   do {
-    names.emplace_back(found.cFileName);
+    entries.push_back(
+        {found.cFileName, (ticks(now) - ticks(found.ftLastWriteTime)) / kTicksPerSecond});
   } while (FindNextFileW(search.get(), &found));
-  return names;
+  return entries;
 }
 
 }  // namespace os

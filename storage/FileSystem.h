@@ -24,7 +24,11 @@ using NativeChar = char;
 #endif
 using NativePath = std::basic_string<NativeChar>;
 
+// The path as the system's calls take it: on Windows a full path, the key file's folder name being
+// free to hold "/" or "..".
 NativePath nativePath(const std::wstring& path);
+// The path as the user reads it in a report.
+std::wstring shownPath(const NativePath& path);
 
 void closeFile(std::intptr_t handle);
 
@@ -82,12 +86,18 @@ Error flush(const File& file);
 Error setEnd(const File& file, std::uint64_t size);
 // Gives the closed file at `path` the kept state of the file that it will replace.
 Error keepState(const NativePath& path, const FileFacts& replaced);
-// Puts `replacement` in the place of `target`, in one step, whether or not `target` exists.
+// Puts `replacement` in the place of `target`, in one step, whether or not `target` exists. It may
+// fail half-way, whatever its code: `target` gone, and `replacement` still under its own name.
 Error replace(const NativePath& replacement, const NativePath& target);
 Error remove(const NativePath& path);
-// The names of the entries in `folder` (ending in a separator, or empty for the current folder).
-// Best effort: none where it cannot be listed.
-std::vector<NativePath> namesIn(const NativePath& folder);
+struct FolderEntry {
+  NativePath name;
+  // Since the entry was last written, by the system's clock: negative for a time to come.
+  std::int64_t secondsSinceWritten = 0;
+};
+// The entries in `folder` (ending in a separator, or empty for the current folder). Best effort:
+// none where it cannot be listed.
+std::vector<FolderEntry> entriesIn(const NativePath& folder);
 
 // The system's codes for what the reader and the writer react to. Unused places hold 0, which is
 // no error.

@@ -219,7 +219,10 @@ void saveNewAccessKey(std::wstring_view installPath, std::wstring_view newAccess
     replaceFileContent(path, keyFileLine(*ansiKey));
   } catch (const IncompleteWrite& e) {
     // The user may have no other note of the key that the file held.
-    std::wstring reason = e.reason() + L"\r\nThe key file may now be incomplete.";
+    std::wstring reason = e.reason();
+    reason += e.newFile().empty() ? L"\r\nThe key file may now be incomplete."
+                                  : L"\r\nThe key file may now be missing. Its new line is in \"" +
+                                        e.newFile() + L"\".";
     if (const std::optional<std::string> oldKey = findAccessKey(e.oldBytes())) {
       reason += L" The Access key it held before was \"" + fromAnsi(*oldKey) + L"\".";
     }

@@ -62,10 +62,11 @@ std::optional<std::string> findAccessKey(std::string_view fileBytes);
 // Reads the key from the key file below `installPath`. Throws StorageError.
 std::wstring readCurrentAccessKey(std::wstring_view installPath);
 
-// Replaces the key file below `installPath` with the line for `newAccessKey`, in one step: the
-// old line stays whole until the new one is on disk. Throws StorageError, and refuses a key that
-// has unsavableCharacters() before it touches anything. Where a failed write may have left the
-// file incomplete, the error says so and gives the key that the file held before.
+// Replaces the key file below `installPath` with the line for `newAccessKey`: in one step where
+// the file can be replaced, so that the old line stays whole until the new one is on disk;
+// otherwise in place, with the old bytes put back if that fails. Throws StorageError, and refuses
+// a key that has unsavableCharacters() before it touches anything. Where a failed write could not
+// be undone, the error says what it left, where the new line is, and the key the file held.
 void saveNewAccessKey(std::wstring_view installPath, std::wstring_view newAccessKey);
 
 }  // namespace storage

@@ -41,9 +41,6 @@ inline constexpr wchar_t kWriteFailed[] = L"The Access key could not be saved.";
 // The system's description of one of its error codes (GetLastError or errno).
 std::wstring systemErrorText(unsigned long code);
 
-// A StorageError for a failed system call on `path`, its kind taken from the system's code.
-StorageError systemFailure(const wchar_t* whatFailed, const std::wstring& path, unsigned long code);
-
 // UTF-8 for logs and std::exception::what(), and back; a byte that starts no character becomes
 // U+FFFD.
 std::string toUtf8(std::wstring_view text);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -8,6 +9,7 @@
 
 #include "storage/FileAccess.h"
 #include "storage/KeyFile.h"
+#include "storage/LongPath.h"
 #include "storage/StorageError.h"
 
 namespace {
@@ -278,6 +280,11 @@ TEST_F(WriterFaults, ACrashBeforeTheReplaceKeepsTheOldKeyAndTheNextRunTidiesUp) 
 
   std::ofstream(content / "quorvantis.ini.bak") << "not ours";
   EXPECT_EQ(storage::readCurrentAccessKey(installPath()), L"OLD");
+  EXPECT_EQ(filesInFolder(), 3u) << "so fresh a temporary file may be another copy's, still saving";
+  for (const auto& entry : fs::directory_iterator(content)) {
+    fs::last_write_time(entry, fs::last_write_time(entry) - std::chrono::minutes(2));
+  }
+  EXPECT_EQ(storage::readCurrentAccessKey(installPath()), L"OLD");
   EXPECT_EQ(filesInFolder(), 2u) << "the leftover is gone, the other file stays";
   EXPECT_TRUE(fs::exists(content / "quorvantis.ini.bak"));
 }
@@ -421,6 +428,49 @@ TEST_F(WriterKeeps, AnInPlaceWriteThatCannotBeUndoneSaysSoAndGivesTheOldKey) {
   }
 }
 
+// A replace may fail half-way, as ReplaceFileW does with ERROR_UNABLE_TO_MOVE_REPLACEMENT: the key
+// file gone, and the new file under its own name.
+fs::path keyFileToLose;
+unsigned long replaceLosingTheKeyFile(storage::WriteStep step) {
+  if (step == storage::WriteStep::ReplacingKeyFile) {
+    fs::remove(keyFileToLose);
+    return EIO;
+  }
+  return step == storage::WriteStep::MovingIntoPlace ? errorAt : 0;
+}
+
+TEST_F(WriterKeeps, AReplaceThatFailsHalfWayIsFinishedOrSaysWhereTheNewLineIs) {
+  keyFileToLose = file;
+  storage::setWriteFaultHook(replaceLosingTheKeyFile);
+  write(file, kOldLine);
+  errorAt = 0;
+  save();
+  EXPECT_EQ(bytesOf(file), kNewLine);
+  EXPECT_EQ(temporariesLeft(), 0u);
+
+  write(file, kOldLine);
+  errorAt = EACCES;
+  std::wstring reason;
+  try {
+    save();
+    FAIL() << "saved";
+  } catch (const StorageError& e) {
+    reason = e.reason();
+  }
+  ASSERT_EQ(filesInFolder(), 1u);
+  const fs::path newFile = fs::directory_iterator(content)->path();
+  EXPECT_EQ(reason,
+            L"Input/output error.\r\nThe key file may now be missing. Its new line is in \"" +
+                newFile.wstring() + L"\". The Access key it held before was \"OLD\".");
+  EXPECT_EQ(bytesOf(newFile), kNewLine);
+
+  // Not even an old one is a leftover while the key file is missing.
+  storage::setWriteFaultHook(nullptr);
+  fs::last_write_time(newFile, fs::last_write_time(newFile) - std::chrono::minutes(2));
+  save();
+  EXPECT_EQ(bytesOf(newFile), kNewLine);
+}
+
 // What the user is told when one step of a save fails, and that the old line then stays.
 TEST_F(WriterKeeps, EachFailingStepReachesTheUserAsItsOwnError) {
   struct Case {
@@ -454,6 +504,26 @@ TEST_F(WriterKeeps, EachFailingStepReachesTheUserAsItsOwnError) {
     EXPECT_EQ(bytesOf(file), kOldLine) << c.error;
     EXPECT_EQ(temporariesLeft(), 0u) << c.error;
   }
+}
+
+TEST(LongPaths, TakeTheExtendedLengthFormFromMaxPathOn) {
+  const std::wstring folders = L"\\" + std::wstring(250, L'q');  // 251 characters
+  struct Case {
+    std::wstring path, extended;
+  };
+  for (const Case& c : std::vector<Case>{
+           {L"C:\\Quorvantis\\quorvantis.ini", L"C:\\Quorvantis\\quorvantis.ini"},
+           {L"C:" + folders + L"\\a.ini", L"C:" + folders + L"\\a.ini"},  // 259: still taken
+           {L"C:" + folders + L"\\ab.ini", L"\\\\?\\C:" + folders + L"\\ab.ini"},
+           {L"\\\\server\\share" + folders, L"\\\\?\\UNC\\server\\share" + folders},
+           {L"\\\\?\\C:" + folders + folders, L"\\\\?\\C:" + folders + folders},
+           {L"\\\\?\\UNC\\server\\share" + folders, L"\\\\?\\UNC\\server\\share" + folders},
+       }) {
+    EXPECT_EQ(storage::extendedLengthPath(c.path), c.extended) << storage::toUtf8(c.path);
+  }
+  EXPECT_EQ(storage::withoutExtendedLengthPrefix(L"\\\\?\\UNC\\server\\share\\k.ini"),
+            L"\\\\server\\share\\k.ini");
+  EXPECT_EQ(storage::withoutExtendedLengthPrefix(L"\\\\?\\C:\\k.ini"), L"C:\\k.ini");
 }
 
 }  // namespace

@@ -96,8 +96,14 @@ TEST_F(FaultMatrix, ACrashBeforeTheReplaceKeepsTheOldKeyAndTheNextRunTidiesUp) {
   EXPECT_EQ(testsupport::readBytes(folder.keyFile()), kOldLine);
   ASSERT_EQ(testsupport::entriesIn(folder.contentFolder()).size(), 2u);
 
+  EXPECT_EQ(readKey(), L"OLD-KEY");
+  ASSERT_EQ(testsupport::entriesIn(folder.contentFolder()).size(), 2u)
+      << "too fresh to be a leftover";
   const std::wstring notOurs = folder.contentFolder() + L"\\quorvantis.ini.backup.tmp";
   testsupport::writeBytes(notOurs, "kept");
+  for (const std::wstring& name : testsupport::entriesIn(folder.contentFolder())) {
+    testsupport::makeOlder(folder.contentFolder() + L"\\" + name, 120);
+  }
   EXPECT_EQ(readKey(), L"OLD-KEY");
   EXPECT_EQ(testsupport::entriesIn(folder.contentFolder()).size(), 2u);
   EXPECT_EQ(testsupport::readBytes(notOurs), "kept");

@@ -64,6 +64,18 @@ inline void writeBytes(const std::wstring& path, std::string_view bytes) {
   }
 }
 
+// Sets the file's last write back by `seconds`.
+inline void makeOlder(const std::wstring& path, int seconds) {
+  win32::ScopedFile file(
+      CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+  FILETIME written{};
+  GetFileTime(file.get(), nullptr, nullptr, &written);
+  ULARGE_INTEGER time{{written.dwLowDateTime, written.dwHighDateTime}};
+  time.QuadPart -= ULONGLONG{10'000'000} * seconds;
+  written = {time.LowPart, time.HighPart};
+  SetFileTime(file.get(), nullptr, nullptr, &written);
+}
+
 // The StorageError that `action` fails with; an action that succeeds fails the test.
 template <typename Action>
 storage::StorageError failureOf(Action action) {

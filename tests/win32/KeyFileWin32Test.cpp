@@ -61,6 +61,24 @@ TEST_F(KeyFileOnDisk, SavingCreatesThenReplacesOnlyTheKeyFile) {
   expectOnlyTheKeyFile();
 }
 
+// Past MAX_PATH, which Windows takes only in the extended-length form, and written with a "/",
+// which that form does not take.
+TEST_F(KeyFileOnDisk, AKeyFilePastMaxPathIsSavedAndRead) {
+  const std::wstring name(90, L'd');
+  const std::wstring installPath = install.path() + L"\\" + name + L"\\" + name + L"/" + name;
+  const std::wstring keyFile = storage::keyFilePath(installPath);
+  const size_t folderEnd = keyFile.rfind(L'\\');
+  for (size_t end = install.path().size(); end < folderEnd;) {
+    end = keyFile.find_first_of(L"\\/", end + 1);
+    CreateDirectoryW(keyFile.substr(0, end).c_str(), nullptr);
+  }
+  storage::saveNewAccessKey(installPath, L"FIRST");
+  storage::saveNewAccessKey(installPath, L"DEEP");
+  EXPECT_EQ(storage::readCurrentAccessKey(installPath), L"DEEP");
+  EXPECT_EQ(testsupport::entriesIn(keyFile.substr(0, folderEnd)),
+            std::vector<std::wstring>{L"quorvantis.ini"});
+}
+
 TEST_F(KeyFileOnDisk, RefusesAReadOnlyKeyFileAndLeavesItAlone) {
   writeBytes(install.keyFile(), kOldLine);
   ASSERT_TRUE(SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_READONLY));
