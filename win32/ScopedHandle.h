@@ -54,6 +54,10 @@ struct IconTraits {
   static HICON invalid() { return nullptr; }
   static void close(HICON h) { DestroyIcon(h); }
 };
+struct WindowTraits {
+  static HWND invalid() { return nullptr; }
+  static void close(HWND h) { DestroyWindow(h); }
+};
 
 using ScopedFile = Scoped<HANDLE, FileTraits>;
 using ScopedFind = Scoped<HANDLE, FindTraits>;
@@ -61,5 +65,29 @@ using ScopedKey = Scoped<HKEY, KeyTraits>;
 using ScopedFont = Scoped<HFONT, GdiObjectTraits<HFONT>>;
 using ScopedBitmap = Scoped<HBITMAP, GdiObjectTraits<HBITMAP>>;
 using ScopedIcon = Scoped<HICON, IconTraits>;
+// A window's owner must let go of it (release) when the window is destroyed by other means.
+using ScopedWindow = Scoped<HWND, WindowTraits>;
+
+// A registered window class, unregistered when it goes, which must be after its last window.
+class ScopedWindowClass {
+ public:
+  ScopedWindowClass() = default;
+  ~ScopedWindowClass() {
+    if (atom_) UnregisterClassW(MAKEINTATOM(atom_), instance_);
+  }
+  ScopedWindowClass(const ScopedWindowClass&) = delete;
+  ScopedWindowClass& operator=(const ScopedWindowClass&) = delete;
+
+  // Once only; false if the class cannot be registered.
+  bool registerClass(const WNDCLASSEXW& windowClass) {
+    instance_ = windowClass.hInstance;
+    atom_ = RegisterClassExW(&windowClass);
+    return atom_ != 0;
+  }
+
+ private:
+  ATOM atom_ = 0;
+  HINSTANCE instance_ = nullptr;
+};
 
 }  // namespace win32

@@ -97,7 +97,7 @@ Form1Window::Form1Window(HINSTANCE instance)
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kWindowClass;
-  if (!RegisterClassExW(&windowClass)) throw std::runtime_error("RegisterClassEx failed");
+  if (!windowClass_.registerClass(windowClass)) throw std::runtime_error("RegisterClassEx failed");
 
   CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
@@ -105,15 +105,10 @@ Form1Window::Form1Window(HINSTANCE instance)
   if (!hwnd_) throw std::runtime_error("CreateWindowEx failed");
   // Every control is made at its place with its font, and the window is sized and centred in one
   // move: under Wine each move of a window adds to the start-up time.
-  const int dpi = dpiOfWindow(hwnd_);
+  const int dpi = dpiOfWindow(hwnd_.get());
   createFonts(dpi);
   createControls(dpi);
   placeCentred(dpi);
-}
-
-Form1Window::~Form1Window() {
-  if (hwnd_) DestroyWindow(hwnd_);
-  UnregisterClassW(kWindowClass, instance_);
 }
 
 void Form1Window::createControls(int dpi) {
@@ -142,7 +137,7 @@ void Form1Window::createControls(int dpi) {
     if (design.control == Control::Label5) style &= ~WS_VISIBLE;
     const HWND control = CreateWindowExW(
         exStyle, className, design.text, style, scaled(design.left, dpi), scaled(design.top, dpi),
-        scaled(design.width, dpi), scaled(design.height, dpi), hwnd_,
+        scaled(design.width, dpi), scaled(design.height, dpi), hwnd_.get(),
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(design.control))), instance_,
         nullptr);
     if (!control) throw std::runtime_error("creating a control failed");
@@ -163,8 +158,8 @@ HFONT Form1Window::fontOf(Control control) const {
 }
 
 SIZE Form1Window::frameSize(int dpi) const {
-  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
-  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_.get(), GWL_STYLE));
+  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_.get(), GWL_EXSTYLE));
   const RECT frame = windowRectForClient(scaled(kClientWidth, dpi), scaled(kClientHeight, dpi),
                                          style, exStyle, dpi);
   return {frame.right - frame.left, frame.bottom - frame.top};
@@ -174,14 +169,14 @@ void Form1Window::placeCentred(int dpi) {
   // Centred on the screen the window first appears on: the one it would be on at this size.
   const SIZE size = frameSize(dpi);
   RECT frame;
-  GetWindowRect(hwnd_, &frame);
+  GetWindowRect(hwnd_.get(), &frame);
   frame.right = frame.left + size.cx;
   frame.bottom = frame.top + size.cy;
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
   GetMonitorInfoW(MonitorFromRect(&frame, MONITOR_DEFAULTTOPRIMARY), &monitor);
   const RECT& screen = monitor.rcMonitor;
-  SetWindowPos(hwnd_, nullptr, screen.left + (screen.right - screen.left - size.cx) / 2,
+  SetWindowPos(hwnd_.get(), nullptr, screen.left + (screen.right - screen.left - size.cx) / 2,
                screen.top + (screen.bottom - screen.top - size.cy) / 2, size.cx, size.cy,
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -197,23 +192,21 @@ void Form1Window::layOut(int dpi) {
                scaled(design.width, dpi), scaled(design.height, dpi), FALSE);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(design.control)), FALSE);
   }
-  const SIZE size = frameSize(dpi);
-  SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  InvalidateRect(hwnd_, nullptr, TRUE);
+  InvalidateRect(hwnd_.get(), nullptr, TRUE);
 }
 
 LRESULT CALLBACK Form1Window::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Form1Window* self = nullptr;
   if (message == WM_NCCREATE) {
     self = static_cast<Form1Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->hwnd_ = hwnd;
+    self->hwnd_.reset(hwnd);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   } else {
     self = reinterpret_cast<Form1Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   }
   if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
-    self->hwnd_ = nullptr;
+    self->hwnd_.release();
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     return DefWindowProcW(hwnd, message, wParam, lParam);
   }
@@ -245,16 +238,16 @@ LRESULT Form1Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SETTINGCHANGE:
       if (wParam == SPI_SETHIGHCONTRAST) onColoursChanged();
-      return DefWindowProcW(hwnd_, message, wParam, lParam);
+      return DefWindowProcW(hwnd_.get(), message, wParam, lParam);
     case WM_DPICHANGED:
       onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_DESTROY:
-      liveRegions_.unmarkAll();  // while the labels still exist
-      PostQuitMessage(0);        // run() tells an error from a normal end
+      liveRegions_.unmarkAll();          // while the labels still exist
+      if (running_) PostQuitMessage(0);  // run() tells an error from a normal end
       return 0;
     default:
-      return DefWindowProcW(hwnd_, message, wParam, lParam);
+      return DefWindowProcW(hwnd_.get(), message, wParam, lParam);
   }
 }
 
@@ -286,7 +279,8 @@ void Form1Window::onColoursChanged() {
   highContrast_ = highContrastIsOn();
   // The controls of Common Controls 6 take their colours again only when told.
   for (HWND control : controls_) SendMessageW(control, WM_SYSCOLORCHANGE, 0, 0);
-  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  RedrawWindow(hwnd_.get(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void Form1Window::onDrawLogo(const DRAWITEMSTRUCT& item) {
@@ -320,21 +314,29 @@ void Form1Window::onActivate(bool active) {
 
 void Form1Window::onDpiChanged(int dpi, const RECT& suggested) {
   layOut(dpi);
-  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd_.get(), nullptr, suggested.left, suggested.top,
+               suggested.right - suggested.left, suggested.bottom - suggested.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool Form1Window::handleKey(const MSG& message) {
   if (message.message != WM_KEYDOWN || !hwnd_ ||
-      (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd))) {
+      (message.hwnd != hwnd_.get() && !IsChild(hwnd_.get(), message.hwnd))) {
     return false;
   }
   switch (message.wParam) {
     case VK_TAB: {
+      // As in a dialog: the keyboard is in use, so the focus is shown from now on, and a text box
+      // tabbed into has its text selected, so that typing replaces it.
+      SendMessageW(hwnd_.get(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
       const bool forward = GetKeyState(VK_SHIFT) >= 0;
       const auto next = nextInTabOrder(controlOf(GetFocus()), forward,
                                        [this](Control c) { return canTakeFocus(c); });
-      if (next) SetFocus(handleOf(*next));
+      if (!next) return true;
+      SetFocus(handleOf(*next));
+      if (SendMessageW(handleOf(*next), WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+        SendMessageW(handleOf(*next), EM_SETSEL, 0, -1);
+      }
       return true;
     }
     case VK_RETURN:
@@ -358,12 +360,14 @@ bool Form1Window::canTakeFocus(Control control) const {
 }
 
 int Form1Window::run() {
+  running_ = true;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (handleKey(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+  running_ = false;
   if (error_) {
     reportError();
     return 1;
@@ -382,7 +386,7 @@ void Form1Window::rethrowPendingError() const {
 }
 
 void Form1Window::reportError() const {
-  const HWND owner = hwnd_ && IsWindowVisible(hwnd_) ? hwnd_ : nullptr;
+  const HWND owner = hwnd_ && IsWindowVisible(hwnd_.get()) ? hwnd_.get() : nullptr;
   MessageBoxW(owner, describeError(error_).c_str(), kWindowTitle, MB_OK | MB_ICONERROR);
 }
 
@@ -416,25 +420,25 @@ void Form1Window::setEnabled(Control control, bool enabled) {
 void Form1Window::focus(Control control) { SetFocus(handleOf(control)); }
 
 void Form1Window::showWindow() {
-  ShowWindow(hwnd_, SW_SHOWNORMAL);
-  UpdateWindow(hwnd_);
+  ShowWindow(hwnd_.get(), SW_SHOWNORMAL);
+  UpdateWindow(hwnd_.get());
 }
 
 void Form1Window::focusWindow() {
-  SetForegroundWindow(hwnd_);
+  SetForegroundWindow(hwnd_.get());
   if (const auto first = firstInTabOrder([this](Control c) { return canTakeFocus(c); })) {
     SetFocus(handleOf(*first));
   }
 }
 
-void Form1Window::unload() { DestroyWindow(hwnd_); }
+void Form1Window::unload() { hwnd_.reset(); }
 
 void Form1Window::announce(Control control, Announcement urgency) {
   liveRegions_.announce(handleOf(control), urgency);
 }
 
 void Form1Window::tellUser(std::wstring_view message) {
-  MessageBoxW(hwnd_, std::wstring(message).c_str(), kWindowTitle, MB_OK | MB_ICONWARNING);
+  MessageBoxW(hwnd_.get(), std::wstring(message).c_str(), kWindowTitle, MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace window

@@ -6,8 +6,8 @@
 
 #include <array>
 #include <exception>
-#include <string>
 #include <optional>
+#include <string>
 
 #include "win32/ScopedHandle.h"
 #include "window/Form1.h"
@@ -22,15 +22,16 @@ std::wstring describeError(const std::exception_ptr& error);
 
 class Form1Window final : public WindowOperations {
  public:
+  // A start that fails destroys what it made, the window and its class, before it throws.
   explicit Form1Window(HINSTANCE instance);
-  ~Form1Window() override;
   Form1Window(const Form1Window&) = delete;
   Form1Window& operator=(const Form1Window&) = delete;
 
   void attach(Form1& form) { form_ = &form; }
 
-  // Runs the message loop until the window is gone. Returns the program's exit code: 0 after
-  // "Exit" or the close command, non-zero after an error that was reported to the user.
+  // Runs the message loop until the window is gone, or until an error has been reported to the
+  // user, the window still open behind the report. Returns the program's exit code: 0 after
+  // "Exit" or the close command, non-zero after an error.
   int run();
 
   // Runs one of Form1's handlers; an error ends it there and ends the program after a report.
@@ -64,7 +65,7 @@ class Form1Window final : public WindowOperations {
   void createFonts(int dpi);
   void createControls(int dpi);
   void placeCentred(int dpi);
-  // Moves and scales everything to a new DPI.
+  // Moves and scales the controls and fonts to a new DPI; the caller places the window.
   void layOut(int dpi);
   HFONT fontOf(Control control) const;
   SIZE frameSize(int dpi) const;
@@ -85,7 +86,6 @@ class Form1Window final : public WindowOperations {
   void reportError() const;
 
   HINSTANCE instance_;
-  HWND hwnd_ = nullptr;
   std::array<HWND, 9> controls_{};
   // Explicit text colours, drawn where the colour scheme lets them be read.
   std::array<std::optional<COLORREF>, 9> textColours_{};
@@ -96,9 +96,16 @@ class Form1Window final : public WindowOperations {
   win32::ScopedBitmap logo_;
   win32::ScopedIcon bigIcon_;
   win32::ScopedIcon smallIcon_;
+  win32::ScopedWindowClass windowClass_;
   HWND focusBeforeDeactivation_ = nullptr;
   Form1* form_ = nullptr;
   std::exception_ptr error_;
+  // Only while run() runs does the window's end end the loop: a window destroyed by a failed start
+  // or by this object's end must leave no quit behind, which would close a message box at once.
+  bool running_ = false;
+  // Declared last, so that it is destroyed first: the window uses everything above until it is
+  // gone. It lets go of its handle when the window is destroyed otherwise (WM_NCDESTROY).
+  win32::ScopedWindow hwnd_;
 };
 
 }  // namespace window

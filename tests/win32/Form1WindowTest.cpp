@@ -2,6 +2,9 @@
 // that runs inside the operation that changed the text, and colours that follow the scheme.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <vector>
+
 #include "window/Form1.h"
 #include "window/Form1Window.h"
 
@@ -108,6 +111,69 @@ TEST_F(Form1WindowTest, AColourSchemeChangeRepaintsTheKeyReadableAtOnce) {
 
   EXPECT_GT(white, 0) << "the key in the scheme's text colour";
   EXPECT_GT(black, white) << "on the scheme's face";
+}
+
+// Hooks in this thread: one refuses to make windows of one class, one records the window's
+// changes of its keyboard cues.
+const wchar_t* refusedClass = nullptr;
+HWND mainWindowMade = nullptr;
+std::vector<WPARAM> uiStateChanges;
+
+LRESULT CALLBACK refuseClass(int code, WPARAM wParam, LPARAM lParam) {
+  wchar_t name[64] = L"";
+  if (code == HCBT_CREATEWND) GetClassNameW(reinterpret_cast<HWND>(wParam), name, 64);
+  if (!lstrcmpW(name, window::kWindowClass)) mainWindowMade = reinterpret_cast<HWND>(wParam);
+  return !lstrcmpW(name, refusedClass) ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK recordUiStateChanges(int code, WPARAM wParam, LPARAM lParam) {
+  const auto& call = *reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (call.message == WM_CHANGEUISTATE && !GetParent(call.hwnd))
+    uiStateChanges.push_back(call.wParam);
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A failed start takes its window and class with it before the error reaches the caller, and
+// leaves no quit behind, which would close the error's message box at once.
+TEST(Form1WindowStart, AFailedStartLeavesNeitherWindowNorClassAndTheNextStartWorks) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW classInfo{};
+  classInfo.cbSize = sizeof classInfo;
+  MSG quit;
+  // The main window itself, the first control, and one made once two controls exist.
+  for (const wchar_t* refused : {L"QuorvantisUpdateAccessKey", L"Button", L"Edit"}) {
+    SCOPED_TRACE(testing::Message() << refused);
+    refusedClass = refused;
+    mainWindowMade = nullptr;
+    const HHOOK hook = SetWindowsHookExW(WH_CBT, refuseClass, nullptr, GetCurrentThreadId());
+    EXPECT_THROW(window::Form1Window{instance}, std::runtime_error);
+    UnhookWindowsHookEx(hook);
+    ASSERT_NE(mainWindowMade, nullptr);
+    EXPECT_FALSE(IsWindow(mainWindowMade));
+    EXPECT_FALSE(FindWindowW(window::kWindowClass, nullptr));
+    EXPECT_FALSE(GetClassInfoExW(instance, window::kWindowClass, &classInfo));
+    EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  }
+  window::Form1Window started(instance);
+  EXPECT_TRUE(FindWindowW(window::kWindowClass, nullptr));
+  EXPECT_TRUE(GetClassInfoExW(instance, window::kWindowClass, &classInfo));
+}
+
+// Tab shows the focus, as in a dialog, and selects the text of the box it moves to, so that
+// typing replaces it.
+TEST_F(Form1WindowTest, TabShowsTheFocusAndSelectsTheTextTabbedInto) {
+  form1Window.showWindow();
+  form1Window.setText(Control::Text1, L"typed key");
+  form1Window.focus(Control::Command_Update);
+  const HHOOK hook =
+      SetWindowsHookExW(WH_CALLWNDPROC, recordUiStateChanges, nullptr, GetCurrentThreadId());
+  PostMessageW(item(Control::Command_Update), WM_KEYDOWN, VK_TAB, 0);
+  PostQuitMessage(0);
+  EXPECT_EQ(form1Window.run(), 0);
+  UnhookWindowsHookEx(hook);
+  EXPECT_EQ(uiStateChanges, std::vector<WPARAM>{MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS)});
+  // The whole text, "typed key", from its first character to its ninth.
+  EXPECT_EQ(SendMessageW(item(Control::Text1), EM_GETSEL, 0, 0), MAKELRESULT(0, 9));
 }
 
 }  // namespace
