@@ -134,15 +134,29 @@ TEST_F(KeyFileOnDisk, KeysRoundTripThroughTheFile) {
 
 TEST_F(KeyFileOnDisk, AKeyTheLineCannotCarryIsRefusedBeforeAnythingIsTouched) {
   writeFile("var accessKey = \"KEEP\";\r\n");
-  for (const wchar_t* key :
-       {L"ab\\cd", L"abc\\", L"two\r\nlines", L"q\"uote", L"\u0141\u00f3d\u017a"}) {
+  const std::wstring script =
+      L": the extension would take it as part of its script, and read a different key or none at "
+      L"all.";
+  const struct {
+    const wchar_t* key;
+    std::wstring reason;
+  } cases[] = {
+      {L"ab\\cd", L"\\ (backslash)" + script},
+      {L"q\"uote", L"\" (double quote)" + script},
+      {L"two\r\nlines",
+       L"A line break: the key file holds the key on one line, which it would split."},
+      {L"\u0141\u00f3d\u017a",
+       L"\u0141 (U+0141), \u017a (U+017A): this computer saves the key file in code page 1252, "
+       L"which has no such characters, so others would be saved in their place."},
+  };
+  for (const auto& [key, reason] : cases) {
     try {
       storage::saveNewAccessKey(installPath(), key);
       ADD_FAILURE() << "saved " << storage::toUtf8(key);
     } catch (const StorageError& e) {
       EXPECT_EQ(e.kind(), StorageFailure::UnsavableKey);
       EXPECT_EQ(e.path(), storage::keyFilePath(installPath()));
-      EXPECT_EQ(e.reason(), storage::explainUnsavable(storage::unsavableCharacters(key)));
+      EXPECT_EQ(e.reason(), reason);
     }
     EXPECT_EQ(fileBytes(), "var accessKey = \"KEEP\";\r\n");
     EXPECT_EQ(filesInFolder(), 1u);
@@ -207,21 +221,41 @@ TEST_F(KeyFileOnDisk, AWriteLeavesOnlyTheKeyFile) {
   EXPECT_EQ(fileBytes(), "var accessKey = \"SECOND\";\r\n");
 }
 
-// An error's what() carries its text as UTF-8, and the window shows it as text again.
+// An error's what() carries its text as UTF-8, and the window shows it as text again. On Windows
+// the text is UTF-16, as char16_t is here; natively wchar_t holds whole characters.
 TEST(ErrorText, Utf8ReadsBackAsTheTextItCameFrom) {
-  for (const auto& [bytes, text] : std::vector<std::pair<std::string, std::wstring>>{
-           {"Disk full.", L"Disk full."},
-           {"C:\\\xc5\x81\xc3\xb3"
-            "d\xc5\xba \xe6\x9d\xb1",
-            L"C:\\\u0141\u00f3d\u017a \u6771"},
-           {"\xf0\x9f\x94\x91", L"\U0001F511"},
-       }) {
-    EXPECT_EQ(storage::fromUtf8(bytes), text) << bytes;
-    EXPECT_EQ(storage::toUtf8(text), bytes);
+  const struct {
+    std::string bytes;
+    std::u16string utf16;
+    const wchar_t* wide;  // none where UTF-16's surrogates stay apart
+  } cases[] = {
+      {"Disk full.", u"Disk full.", L"Disk full."},
+      {"C:\\\xc5\x81\xc3\xb3"
+       "d\xc5\xba \xe6\x9d\xb1",
+       u"C:\\\u0141\u00f3d\u017a \u6771", L"C:\\\u0141\u00f3d\u017a \u6771"},
+      {"\x7f\xc2\x80", u"\u007f\u0080", L"\u007f\u0080"},
+      {"\xdf\xbf\xe0\xa0\x80", u"\u07ff\u0800", L"\u07ff\u0800"},
+      {"\xef\xbf\xbf\xf0\x90\x80\x80", u"\uffff\U00010000", L"\uffff\U00010000"},
+      {"\xf0\x9f\x94\x91\xf4\x8f\xbf\xbf", u"\U0001F511\U0010FFFF", L"\U0001F511\U0010FFFF"},
+      {"\xf4\x8f\xb0\x80", u"\xDBFF\xDC00", nullptr},
+      {"\xed\xb0\x80\xed\xb0\x80", u"\xDC00\xDC00", nullptr},
+      {"\xed\xa0\xbd\xee\x80\x80", u"\xD83D\xE000", nullptr},
+      {"a\xed\xa0\x80", u"a\xD800", nullptr},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(storage::utf16FromUtf8(c.bytes), c.utf16) << c.bytes;
+    EXPECT_EQ(storage::toUtf8(c.utf16), c.bytes);
+    if (!c.wide) continue;
+    EXPECT_EQ(storage::fromUtf8(c.bytes), c.wide) << c.bytes;
+    EXPECT_EQ(storage::toUtf8(c.wide), c.bytes);
   }
+  EXPECT_EQ(storage::toUtf8(std::u16string_view(u"\xD800\xDC00", 1)), "\xed\xa0\x80")
+      << "a pair cut at the end of the text";
   EXPECT_EQ(storage::fromUtf8("a\xff"
                               "b\xe2\x82"),
             L"a\uFFFDb\uFFFD\uFFFD");
+  EXPECT_EQ(storage::utf16FromUtf8("\xf4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD")
+      << "beyond U+10FFFF";
 }
 
 TEST(WriterTemporaries, OnlyTheWritersOwnNamesCountAsLeftovers) {
