@@ -28,7 +28,7 @@ TEST(SavableKeys, KeysTheScriptReadsAsTypedAreAccepted) {
            L"tab\there",
            L"a,b,,c",
            L"R&D 'single' // not a comment </script> $1 $& ${x} `tick`",
-           L"caf\u00e9 \u20ac \u00e4 \u00a0 \u0178",
+           L"caf\u00e9 \u20ac \u00e4 \u00a0 \u0178 \u00ff",
            std::wstring(40000, L'k'),
        }) {
     EXPECT_EQ(unsavableCharacters(key), Found{}) << storage::toUtf8(key);
