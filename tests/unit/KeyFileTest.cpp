@@ -9,6 +9,7 @@
 #include "storage/FileAccess.h"
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
+#include "tests/support/WriteFaults.h"
 
 namespace {
 
@@ -16,6 +17,8 @@ namespace fs = std::filesystem;
 using storage::findAccessKey;
 using storage::StorageError;
 using storage::StorageFailure;
+using storage::WriteStep;
+using testing_support::failSteps;
 
 TEST(KeyFileFormat, TheWriterMakesExactlyOneLine) {
   EXPECT_EQ(storage::keyFileLine("K-123"), "var accessKey = \"K-123\";\r\n");
@@ -281,9 +284,7 @@ class WriterFaults : public KeyFileOnDisk {
 
 TEST_F(WriterFaults, AFullDiskKeepsTheOldKeyAndLeavesNoTemporaryFile) {
   storage::saveNewAccessKey(installPath(), L"OLD");
-  storage::setWriteFaultHook([](storage::WriteStep step) -> unsigned long {
-    return step == storage::WriteStep::WritingTemporary ? ENOSPC : 0;
-  });
+  failSteps({{WriteStep::WritingTemporary, ENOSPC}});
   try {
     storage::saveNewAccessKey(installPath(), L"NEW");
     FAIL() << "write succeeded";
@@ -393,38 +394,25 @@ TEST_F(WriterKeeps, TheFilesPermissionsStay) {
   EXPECT_EQ(bytesOf(file), kNewLine);
 }
 
-storage::WriteStep failingStep;
-unsigned long errorAt;
-std::vector<storage::WriteStep> stepsTaken;
-// The folder refuses the temporary file, and the chosen step of the in-place write then fails.
-unsigned long lockedFolderFailingAt(storage::WriteStep step) {
-  stepsTaken.push_back(step);
-  if (step == storage::WriteStep::CreatingTemporary) return EACCES;
-  return step == failingStep ? ENOSPC : 0;
-}
-
 TEST_F(WriterKeeps, AFolderThatRefusesNewFilesIsWrittenInPlaceOrLeftAsItWas) {
-  using storage::WriteStep;
   const std::string oldBytes = kOldLine + std::string(100000, 'x');
   write(file, oldBytes);
   struct stat before {};
   ::stat(file.c_str(), &before);
-  stepsTaken.clear();
-  failingStep = WriteStep::ReplacingKeyFile;  // never reached
-  storage::setWriteFaultHook(lockedFolderFailingAt);
+  failSteps({{WriteStep::CreatingTemporary, EACCES}});
   save();
   EXPECT_EQ(bytesOf(file), kNewLine);
   struct stat after {};
   ::stat(file.c_str(), &after);
   EXPECT_EQ(after.st_ino, before.st_ino) << "the same file, written in place";
-  EXPECT_EQ(stepsTaken,
+  EXPECT_EQ(testing_support::stepsTaken,
             (std::vector<WriteStep>{WriteStep::CreatingTemporary, WriteStep::WritingInPlace,
                                     WriteStep::EndingInPlace, WriteStep::FlushingInPlace}));
 
   for (const WriteStep step :
        {WriteStep::WritingInPlace, WriteStep::EndingInPlace, WriteStep::FlushingInPlace}) {
     write(file, oldBytes);
-    failingStep = step;
+    failSteps({{WriteStep::CreatingTemporary, EACCES}, {step, ENOSPC}});
     try {
       save();
       ADD_FAILURE() << "saved despite step " << static_cast<int>(step);
@@ -438,11 +426,9 @@ TEST_F(WriterKeeps, AFolderThatRefusesNewFilesIsWrittenInPlaceOrLeftAsItWas) {
 
 TEST_F(WriterKeeps, AnInPlaceWriteThatCannotBeUndoneSaysSoAndGivesTheOldKey) {
   write(file, kOldLine);
-  failingStep = storage::WriteStep::WritingInPlace;
-  storage::setWriteFaultHook([](storage::WriteStep step) -> unsigned long {
-    if (step == storage::WriteStep::RestoringInPlace) return EIO;
-    return lockedFolderFailingAt(step);
-  });
+  failSteps({{WriteStep::CreatingTemporary, EACCES},
+             {WriteStep::WritingInPlace, ENOSPC},
+             {WriteStep::RestoringInPlace, EIO}});
   try {
     save();
     FAIL() << "saved";
@@ -458,26 +444,23 @@ TEST_F(WriterKeeps, AnInPlaceWriteThatCannotBeUndoneSaysSoAndGivesTheOldKey) {
 // What the user is told when one step of a save fails, and that the old line then stays.
 TEST_F(WriterKeeps, EachFailingStepReachesTheUserAsItsOwnError) {
   struct Case {
-    storage::WriteStep step;
+    WriteStep step;
     unsigned long error;
     StorageFailure kind;
     std::wstring reason;
   };
   for (const Case& c : std::vector<Case>{
-           {storage::WriteStep::CreatingTemporary, ENOSPC, StorageFailure::SystemError,
+           {WriteStep::CreatingTemporary, ENOSPC, StorageFailure::SystemError,
             L"No space left on device."},
-           {storage::WriteStep::ReplacingKeyFile, EACCES, StorageFailure::AccessDenied,
+           {WriteStep::ReplacingKeyFile, EACCES, StorageFailure::AccessDenied,
             L"Permission denied."},
-           {storage::WriteStep::ReplacingKeyFile, ENOENT, StorageFailure::FileNotFound,
+           {WriteStep::ReplacingKeyFile, ENOENT, StorageFailure::FileNotFound,
             L"No such file or directory."},
-           {storage::WriteStep::ReplacingKeyFile, EXDEV, StorageFailure::SystemError,
+           {WriteStep::ReplacingKeyFile, EXDEV, StorageFailure::SystemError,
             L"Invalid cross-device link."},
        }) {
     write(file, kOldLine);
-    failingStep = c.step;
-    storage::setWriteFaultHook(
-        [](storage::WriteStep step) -> unsigned long { return step == failingStep ? errorAt : 0; });
-    errorAt = c.error;
+    failSteps({{c.step, c.error}});
     try {
       save();
       ADD_FAILURE() << "saved despite error " << c.error;

@@ -56,16 +56,30 @@ TEST_F(FaultMatrix, TheKeyIsFoundAtTheStartOfAHugeLineOrAfterAByteOrderMark) {
   EXPECT_EQ(readKey(), L"BOM-KEY");
 }
 
-TEST_F(FaultMatrix, AFullDiskKeepsTheOldKeyAndLeavesNoTemporaryFile) {
-  testsupport::writeBytes(folder.keyFile(), kOldLine);
-  storage::setWriteFaultHook([](storage::WriteStep step) -> unsigned long {
-    return step == storage::WriteStep::WritingTemporary ? ERROR_DISK_FULL : 0;
-  });
-  const StorageError error = saveFailure(L"NEW-KEY");
-  EXPECT_EQ(error.reason(), storage::systemErrorText(ERROR_DISK_FULL));
-  EXPECT_NE(error.message().find(folder.keyFile()), std::wstring::npos);
-  EXPECT_EQ(testsupport::readBytes(folder.keyFile()), kOldLine);
-  EXPECT_EQ(testsupport::entriesIn(folder.contentFolder()).size(), 1u);
+// Which kind of error each of Windows' codes is; the old line stays and no temporary file does.
+TEST_F(FaultMatrix, WindowsCodesReachTheUserAsTheirKindInTheSystemsWords) {
+  static DWORD code;
+  const struct {
+    DWORD code;
+    StorageFailure kind;
+  } cases[] = {{ERROR_DISK_FULL, StorageFailure::SystemError},
+               {ERROR_ACCESS_DENIED, StorageFailure::AccessDenied},
+               {ERROR_FILE_NOT_FOUND, StorageFailure::FileNotFound},
+               {ERROR_PATH_NOT_FOUND, StorageFailure::PathNotFound}};
+  for (const auto& c : cases) {
+    testsupport::writeBytes(folder.keyFile(), kOldLine);
+    code = c.code;
+    storage::setWriteFaultHook([](storage::WriteStep step) -> unsigned long {
+      return step == storage::WriteStep::WritingTemporary ? code : 0;
+    });
+    const StorageError error = saveFailure(L"NEW-KEY");
+    EXPECT_EQ(error.kind(), c.kind) << c.code;
+    EXPECT_EQ(error.reason(), storage::systemErrorText(c.code));
+    EXPECT_EQ(error.reason().find(L"System error"), std::wstring::npos) << error.what();
+    EXPECT_NE(error.message().find(folder.keyFile()), std::wstring::npos);
+    EXPECT_EQ(testsupport::readBytes(folder.keyFile()), kOldLine);
+    EXPECT_EQ(testsupport::entriesIn(folder.contentFolder()).size(), 1u);
+  }
 }
 
 // Runs this program again to save a key into `installPath` and crash just before the replace: the
