@@ -483,20 +483,6 @@ scenario_unusual_keys() {
   exit_program
 }
 
-scenario_cyrillic() {
-  # "Старый" in Windows-1251.
-  LOCALE=ru_RU.UTF-8
-  start_probe
-  make_install 'var accessKey = "\xd1\xf2\xe0\xf0\xfb\xe9";\r\n'
-  start_window
-  expect_label2 'Старый'
-  probe type 'Ключ'
-  click Command_Update
-  expect_key_file $'\xca\xeb\xfe\xf7'
-  expect_label2 'Ключ'
-  exit_program
-}
-
 # expect_refusal FRAGMENT...: Update brings up the box that refuses the typed key, whose text has
 # each FRAGMENT; nothing is written and the window stays as it was.
 expect_refusal() {

@@ -63,6 +63,16 @@ class RecordingWindow : public window::WindowOperations {
   }
   void tellUser(std::wstring_view message) override { told.emplace_back(message); }
 
+  // The names of the controls shown, in the design's order.
+  std::string visibleControls() const {
+    std::string names;
+    for (const window::ControlDesign& design : window::kControls) {
+      if (controls.at(design.control).visible)
+        names += window::controlName(design.control) + std::string(" ");
+    }
+    return names;
+  }
+
   // The user typing: the box's text changes and the change handler runs.
   void type(std::wstring_view text) {
     controls[Control::Text1].text = text;

@@ -49,6 +49,7 @@ TEST(KeyFileReader, FindsTheKeyBetweenTheFirstTwoDoubleQuotesOfTheFirstLine) {
       {"var accessKey = \"a,b,c\";\r\n", "a,b,c"},  // a comma in the key
       {"var a, accessKey = \"K1\";", "K1"},
       {"\tvar x = \"K1\"", "K1"},
+      {"\xEF\xBB\xBFvar accessKey = \"K1\";\r\n", "K1"},  // a UTF-8 byte order mark
   };
   for (const Case& c : cases) {
     EXPECT_EQ(findAccessKey(c.file), std::optional<std::string>(c.key)) << c.file;
