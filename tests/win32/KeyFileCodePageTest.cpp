@@ -88,17 +88,6 @@ TEST_F(KeyFileInCodePage, LongKeysSurviveTheRoundTrip) {
   }
 }
 
-TEST_F(KeyFileInCodePage, ReadsFilesOfOtherWriters) {
-  const std::string key = sample->bytes;
-  for (const std::string& file :
-       {"var accessKey = \"" + key + "\";\n", "var accessKey = \"" + key + "\"",
-        "var accessKey = \"" + key + "\";\r\n// more\r\nvar x = \"y\";\r\n"}) {
-    SCOPED_TRACE(file);
-    writeBytes(install.keyFile(), file);
-    EXPECT_EQ(read(), sample->text);
-  }
-}
-
 // Every character of `text` that the rule names, as the code page would have to hold it.
 std::wstring namedFor(const std::wstring& key, Unsavable reason) {
   std::wstring named;
