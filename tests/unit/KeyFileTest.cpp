@@ -56,9 +56,10 @@ TEST(KeyFileReader, FindsTheKeyBetweenTheFirstTwoDoubleQuotesOfTheFirstLine) {
   }
 }
 
-TEST(KeyFileReader, FindsNoKeyWhereTheFirstLineHoldsFewerThanTwoDoubleQuotes) {
-  for (const char* file : {"", "var accessKey = 'K1';", "var accessKey = \"K1;\r\n\"", "\r\n\"K1\"",
-                           "\"K1\" is quoted first", "   \"K1\"", "no quotes at all"}) {
+TEST(KeyFileReader, FindsNoKeyWhereTheFirstLineOpensWithAQuoteOrHoldsFewerThanTwo) {
+  for (const char* file :
+       {"", "var accessKey = 'K1';", "var accessKey = \"K1;\r\n\"", "\r\n\"K1\"", "\n\"K1\"",
+        "\"K1\" is quoted first", "\"K1\" = \"K2\"", "   \"K1\"", "no quotes at all"}) {
     EXPECT_EQ(findAccessKey(file), std::nullopt) << file;
   }
 }
