@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -215,6 +216,10 @@ TEST_F(KeyFileOnDisk, AMissingFolderFailsAsPathNotFound) {
 
 TEST_F(KeyFileOnDisk, AWriteLeavesOnlyTheKeyFile) {
   storage::saveNewAccessKey(installPath(), L"FIRST");
+  // What a save that was cut short a day ago left behind goes with the next save.
+  const fs::path leftover = content / "quorvantis.ini.0badcafe.tmp";
+  std::ofstream(leftover) << "var accessKey = \"CUT";
+  fs::last_write_time(leftover, fs::file_time_type::clock::now() - std::chrono::hours(24));
   storage::saveNewAccessKey(installPath(), L"SECOND");
   EXPECT_EQ(filesInFolder(), 1u);
   EXPECT_EQ(fileBytes(), "var accessKey = \"SECOND\";\r\n");
@@ -253,6 +258,7 @@ TEST(ErrorText, Utf8ReadsBackAsTheTextItCameFrom) {
   EXPECT_EQ(storage::fromUtf8("a\xff"
                               "b\xe2\x82"),
             L"a\uFFFDb\uFFFD\uFFFD");
+  EXPECT_EQ(storage::fromUtf8("\xc3("), L"\uFFFD(") << "a lead byte without its continuation";
   EXPECT_EQ(storage::utf16FromUtf8("\xf4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD")
       << "beyond U+10FFFF";
 }
