@@ -21,16 +21,6 @@ bool endsLine(char c) { return c == '\r' || c == '\n'; }
 // A script's string ends at any of its line terminators, not only at CR and LF.
 bool endsScriptLine(wchar_t c) { return c == L'\r' || c == L'\n' || c == 0x2028 || c == 0x2029; }
 
-bool isHighSurrogate(wchar_t c) { return sizeof(wchar_t) == 2 && c >= 0xD800 && c < 0xDC00; }
-
-// How many units of `text` from `at` make one character: a UTF-16 surrogate pair is one.
-size_t characterLength(std::wstring_view text, size_t at) {
-  return isHighSurrogate(text[at]) && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
-                 text[at + 1] < 0xE000
-             ? 2
-             : 1;
-}
-
 std::optional<Unsavable> syntaxReason(wchar_t c) {
   if (c == L'"') return Unsavable::DoubleQuote;
   if (c == L'\\') return Unsavable::Backslash;
@@ -39,12 +29,8 @@ std::optional<Unsavable> syntaxReason(wchar_t c) {
 }
 
 std::wstring codePointOf(std::wstring_view character) {
-  char32_t code = static_cast<char32_t>(character[0]);
-  if (character.size() == 2) {
-    code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<char32_t>(character[1]) - 0xDC00);
-  }
   wchar_t digits[16];
-  std::swprintf(digits, 16, L"U+%04X", static_cast<unsigned>(code));
+  std::swprintf(digits, 16, L"U+%04X", static_cast<unsigned>(codePointAt(character, 0).value));
   return digits;
 }
 
@@ -80,7 +66,7 @@ std::vector<UnsavableCharacter> unsavableCharacters(std::wstring_view key) {
   std::vector<UnsavableCharacter> found;
   std::set<std::wstring_view> seen;
   for (size_t at = 0; at < key.size();) {
-    const std::wstring_view character = key.substr(at, characterLength(key, at));
+    const std::wstring_view character = key.substr(at, codePointAt(key, at).units);
     at += character.size();
     std::optional<Unsavable> reason = syntaxReason(character[0]);
     if (!reason && !codePageHoldsKey && !toAnsiExactly(character)) {

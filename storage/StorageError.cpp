@@ -22,19 +22,29 @@ StorageError::StorageError(StorageFailure kind, std::wstring whatFailed, std::ws
       reason_(std::move(reason)),
       message_(composeMessage(whatFailed, path_, reason_)) {}
 
-std::string toUtf8(std::wstring_view text) {
+namespace {
+
+// wchar_t is UTF-16 on Windows, as char16_t is everywhere; natively it holds whole code points.
+template <class Unit>
+constexpr bool kUtf16 = sizeof(Unit) == 2;
+
+template <class Unit>
+CodePoint codePointIn(std::basic_string_view<Unit> text, size_t at) {
+  const char32_t c = static_cast<char32_t>(text[at]);
+  if (kUtf16<Unit> && c >= 0xD800 && c < 0xDC00 && at + 1 < text.size()) {
+    const char32_t low = static_cast<char32_t>(text[at + 1]);
+    if (low >= 0xDC00 && low < 0xE000) return {0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00), 2};
+  }
+  return {c, 1};
+}
+
+template <class Unit>
+std::string utf8Of(std::basic_string_view<Unit> text) {
   std::string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = static_cast<char32_t>(text[i]);
-    // wchar_t is UTF-16 on Windows: join surrogate pairs.
-    if (sizeof(wchar_t) == 2 && c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
-      char32_t low = static_cast<char32_t>(text[i + 1]);
-      if (low >= 0xDC00 && low < 0xE000) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-        ++i;
-      }
-    }
+  for (size_t i = 0; i < text.size();) {
+    const auto [c, units] = codePointIn(text, i);
+    i += units;
     if (c < 0x80) {
       out += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -54,8 +64,10 @@ std::string toUtf8(std::wstring_view text) {
   return out;
 }
 
-std::wstring fromUtf8(std::string_view bytes) {
-  std::wstring text;
+template <class Text>
+Text textOfUtf8(std::string_view bytes) {
+  using Unit = typename Text::value_type;
+  Text text;
   text.reserve(bytes.size());
   for (size_t i = 0; i < bytes.size();) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
@@ -72,19 +84,29 @@ std::wstring fromUtf8(std::string_view bytes) {
       c = (c << 6) | (next & 0x3F);
     }
     if (!whole || c > 0x10FFFF) {
-      text += L'\uFFFD';
+      text += static_cast<Unit>(0xFFFD);
       ++i;
       continue;
     }
     i += length;
-    if (sizeof(wchar_t) == 2 && c >= 0x10000) {
-      text += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
-      text += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    if (kUtf16<Unit> && c >= 0x10000) {
+      text += static_cast<Unit>(0xD800 + ((c - 0x10000) >> 10));
+      text += static_cast<Unit>(0xDC00 + ((c - 0x10000) & 0x3FF));
     } else {
-      text += static_cast<wchar_t>(c);
+      text += static_cast<Unit>(c);
     }
   }
   return text;
 }
+
+}  // namespace
+
+CodePoint codePointAt(std::wstring_view text, size_t at) { return codePointIn(text, at); }
+
+std::string toUtf8(std::wstring_view text) { return utf8Of(text); }
+std::string toUtf8(std::u16string_view text) { return utf8Of(text); }
+
+std::wstring fromUtf8(std::string_view bytes) { return textOfUtf8<std::wstring>(bytes); }
+std::u16string utf16FromUtf8(std::string_view bytes) { return textOfUtf8<std::u16string>(bytes); }
 
 }  // namespace storage

@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace storage {
 
@@ -45,5 +46,17 @@ std::wstring systemErrorText(unsigned long code);
 // U+FFFD.
 std::string toUtf8(std::wstring_view text);
 std::wstring fromUtf8(std::string_view bytes);
+
+// The same over UTF-16 code units, which wchar_t text is on Windows: a surrogate pair is one
+// character, a lone surrogate stands for itself.
+std::string toUtf8(std::u16string_view text);
+std::u16string utf16FromUtf8(std::string_view bytes);
+
+// The character that starts at `at`, and how many units of `text` it takes.
+struct CodePoint {
+  char32_t value;
+  size_t units;
+};
+CodePoint codePointAt(std::wstring_view text, size_t at);
 
 }  // namespace storage

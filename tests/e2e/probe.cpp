@@ -50,6 +50,7 @@ const char kUsage[] =
     "  state                   each control: visible, enabled, text (CR, LF escaped); the focus\n"
     "  text NAME               a control's text as raw UTF-8\n"
     "  rects                   each control's rectangle in client coordinates\n"
+    "  design DPI              the same for the design's rectangles scaled to DPI\n"
     "  accessible              each control as screen readers see it: name, role, states\n"
     "  colour NAME             the commonest colour in a control that is not its background,\n"
     "                          and its contrast ratio to the background\n"
@@ -333,6 +334,11 @@ int commandState() {
   return 0;
 }
 
+void printRect(const std::wstring& name, int left, int top, int width, int height) {
+  print(name + L" " + std::to_wstring(left) + L" " + std::to_wstring(top) + L" " +
+        std::to_wstring(width) + L" " + std::to_wstring(height) + L"\n");
+}
+
 int commandRects() {
   const HWND main = requireMainWindow();
   RECT client;
@@ -342,9 +348,19 @@ int commandRects() {
     RECT rect;
     GetWindowRect(control(main, name), &rect);
     MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&rect), 2);
-    print(nameOf(name) + L" " + std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top) +
-          L" " + std::to_wstring(rect.right - rect.left) + L" " +
-          std::to_wstring(rect.bottom - rect.top) + L"\n");
+    printRect(nameOf(name), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+  }
+  return 0;
+}
+
+// What `rects` shows for a window laid out as designed at `dpi`.
+int commandDesign(int dpi) {
+  const auto at = [dpi](int pixels) { return window::scaled(pixels, dpi); };
+  print(L"client " + std::to_wstring(at(window::kClientWidth)) + L" " +
+        std::to_wstring(at(window::kClientHeight)) + L"\n");
+  for (Control name : kControls) {
+    const window::ControlDesign& d = window::designOf(name);
+    printRect(nameOf(name), at(d.left), at(d.top), at(d.width), at(d.height));
   }
   return 0;
 }
@@ -612,6 +628,7 @@ int run(const std::vector<std::wstring>& args) {
     return 0;
   }
   if (command == L"start") return commandStart(args[1]);
+  if (command == L"design") return commandDesign(std::stoi(args[1]));
   if (command == L"colour") return commandColour(args[1]);
   if (command == L"click") return commandClick(args[1]);
   if (command == L"set-text") return commandSetText(textSource(args, 1));

@@ -1,7 +1,7 @@
 // Any bytes as a key file: the reader gives a key or one of its typed errors, whatever blocks the
 // bytes arrive in, and the key is exactly what stands between the first line's double quotes.
 // The same bytes as a typed key: a key that the writer accepts reads back exactly as typed, and
-// a key that it refuses has each refused character in it.
+// a key that it refuses has each refused character in it. Any UTF-16 units read back from UTF-8.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -33,11 +33,11 @@ void checkTypedKey(const std::wstring& key) {
 }
 
 // Two bytes to a UTF-16 unit, so that characters beyond the code page, and lone surrogates, occur.
-std::wstring utf16Units(std::string_view bytes) {
-  std::wstring units;
+std::u16string utf16Units(std::string_view bytes) {
+  std::u16string units;
   for (size_t at = 0; at + 1 < bytes.size(); at += 2) {
-    units.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes[at]) |
-                                         static_cast<unsigned char>(bytes[at + 1]) << 8));
+    units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[at]) |
+                                          static_cast<unsigned char>(bytes[at + 1]) << 8));
   }
   return units;
 }
@@ -70,6 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   }
 
   checkTypedKey(storage::fromAnsi(file));
-  checkTypedKey(utf16Units(file));
+  const std::u16string units = utf16Units(file);
+  checkTypedKey(std::wstring(units.begin(), units.end()));
+  // Any units, lone surrogates too, come back from UTF-8 as they were.
+  if (storage::utf16FromUtf8(storage::toUtf8(units)) != units) std::abort();
   return 0;
 }

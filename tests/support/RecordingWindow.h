@@ -1,5 +1,6 @@
-// A window that records what the logic does to it and keeps the controls' state, delivering
-// Text1's change notification synchronously as the real window does.
+// A window that keeps what the logic leaves in it: each control's state, and what the user and
+// screen readers were told. It delivers Text1's change notification synchronously, as the real
+// window does.
 #pragma once
 
 #include <map>
@@ -14,8 +15,6 @@ namespace testing_support {
 
 using window::Control;
 
-inline std::string nameOf(Control control) { return window::controlName(control); }
-
 inline std::string narrow(std::wstring_view text) { return std::string(text.begin(), text.end()); }
 
 class RecordingWindow : public window::WindowOperations {
@@ -25,60 +24,54 @@ class RecordingWindow : public window::WindowOperations {
     bool visible = true;
     bool enabled = true;
     std::uint32_t colour = 0xFFFFFFFF;  // none set
+    bool operator==(const ControlState&) const = default;
   };
 
-  std::vector<std::string> calls;
   std::map<Control, ControlState> controls;
   window::Form1* form = nullptr;
   std::optional<Control> focused;
   bool shown = false;
+  bool windowFocused = false;
   bool unloaded = false;
+  std::vector<std::string> announced;  // "Label5 polite"
+  std::vector<std::wstring> told;
 
+  // The controls as the window creates them: the design's texts, and the confirmation hidden.
   RecordingWindow() {
-    controls[Control::Label1].text = L"Your current Access key:";
-    controls[Control::Label2].text = L"Temp value";
-    controls[Control::Label3].text = L"Enter a new Access key:";
+    for (const window::ControlDesign& design : window::kControls) {
+      controls[design.control].text = design.text;
+    }
     controls[Control::Label5].visible = false;
   }
 
   void setText(Control c, std::wstring_view text) override {
-    calls.push_back("text " + nameOf(c) + "=" + narrow(text));
     controls[c].text = text;
     if (c == Control::Text1 && form) form->text1Changed();
   }
   std::wstring text(Control c) const override { return controls.at(c).text; }
-  void setTextColour(Control c, std::uint32_t colour) override {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%08X", colour);
-    calls.push_back("colour " + nameOf(c) + "=" + hex);
-    controls[c].colour = colour;
-  }
-  void setVisible(Control c, bool visible) override {
-    calls.push_back((visible ? "show " : "hide ") + nameOf(c));
-    controls[c].visible = visible;
-  }
-  void setEnabled(Control c, bool enabled) override {
-    calls.push_back((enabled ? "enable " : "disable ") + nameOf(c));
-    controls[c].enabled = enabled;
-  }
-  void focus(Control c) override {
-    calls.push_back("focus " + nameOf(c));
-    focused = c;
-  }
-  void showWindow() override {
-    calls.push_back("show Form1");
-    shown = true;
-  }
-  void focusWindow() override { calls.push_back("focus Form1"); }
-  void unload() override {
-    calls.push_back("unload Form1");
-    unloaded = true;
-  }
+  void setTextColour(Control c, std::uint32_t colour) override { controls[c].colour = colour; }
+  void setVisible(Control c, bool visible) override { controls[c].visible = visible; }
+  void setEnabled(Control c, bool enabled) override { controls[c].enabled = enabled; }
+  void focus(Control c) override { focused = c; }
+  void showWindow() override { shown = true; }
+  void focusWindow() override { windowFocused = true; }
+  void unload() override { unloaded = true; }
   void announce(Control c, window::Announcement urgency) override {
-    calls.push_back("announce " + nameOf(c) +
-                    (urgency == window::Announcement::Polite ? " polite" : " assertive"));
+    announced.push_back(window::controlName(c) + std::string(urgency == window::Announcement::Polite
+                                                                 ? " polite"
+                                                                 : " assertive"));
   }
-  void tellUser(std::wstring_view message) override { calls.push_back("tell " + narrow(message)); }
+  void tellUser(std::wstring_view message) override { told.emplace_back(message); }
+
+  // The names of the controls shown, in the design's order.
+  std::string visibleControls() const {
+    std::string names;
+    for (const window::ControlDesign& design : window::kControls) {
+      if (controls.at(design.control).visible)
+        names += window::controlName(design.control) + std::string(" ");
+    }
+    return names;
+  }
 
   // The user typing: the box's text changes and the change handler runs.
   void type(std::wstring_view text) {

@@ -24,9 +24,11 @@ class KeyOnly : public storage::KeyStorage {
 
 class Form1WindowTest : public ::testing::Test {
  protected:
-  HWND item(Control control) const {
-    return GetDlgItem(FindWindowW(L"QuorvantisUpdateAccessKey", window::kWindowTitle),
-                      window::controlId(control));
+  static HWND form1() { return FindWindowW(window::kWindowClass, window::kWindowTitle); }
+  HWND item(Control control) const { return GetDlgItem(form1(), window::controlId(control)); }
+  void load() {
+    form1Window.attach(form);
+    form.load();
   }
   LOGFONTW fontOf(Control control) const {
     LOGFONTW font{};
@@ -52,10 +54,13 @@ class Form1WindowTest : public ::testing::Test {
   }
 
   window::Form1Window form1Window{GetModuleHandleW(nullptr)};
+  KeyOnly storage;
+  window::Form1 form{form1Window, storage};
 };
 
 TEST_F(Form1WindowTest, ControlsStartAsDesignedBeforeTheLoadHandler) {
-  EXPECT_FALSE(IsWindowVisible(FindWindowW(L"QuorvantisUpdateAccessKey", nullptr)));
+  ASSERT_NE(form1(), nullptr);
+  EXPECT_FALSE(IsWindowVisible(form1()));
   EXPECT_EQ(form1Window.text(Control::Label2), L"Temp value");
   EXPECT_EQ(form1Window.text(Control::Label4), L"");
   EXPECT_EQ(form1Window.text(Control::Text1), L"");
@@ -81,10 +86,7 @@ TEST_F(Form1WindowTest, Label2IsBoldCyrillicAndTheOthersRegular) {
 }
 
 TEST_F(Form1WindowTest, ChangingTheTextRunsTheChangeHandlerBeforeReturning) {
-  KeyOnly storage;
-  window::Form1 form(form1Window, storage);
-  form1Window.attach(form);
-  form.load();
+  load();
   ASSERT_FALSE(IsWindowEnabled(item(Control::Command_Update)));
 
   form1Window.setText(Control::Text1, L"typed");
@@ -95,10 +97,7 @@ TEST_F(Form1WindowTest, ChangingTheTextRunsTheChangeHandlerBeforeReturning) {
 
 // Wine's SetSysColors changes this process's colours only, as a scheme change would all of them.
 TEST_F(Form1WindowTest, AColourSchemeChangeRepaintsTheKeyReadableAtOnce) {
-  KeyOnly storage;
-  window::Form1 form(form1Window, storage);
-  form1Window.attach(form);
-  form.load();
+  load();
   const int elements[] = {COLOR_BTNFACE, COLOR_BTNTEXT};
   const COLORREF saved[] = {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNTEXT)};
   const COLORREF dark[] = {RGB(0, 0, 0), RGB(255, 255, 255)};

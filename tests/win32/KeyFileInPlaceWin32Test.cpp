@@ -10,6 +10,7 @@
 #include "storage/FileAccess.h"
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
+#include "tests/support/WriteFaults.h"
 #include "tests/win32/InstallFolder.h"
 #include "win32/ScopedHandle.h"
 
@@ -18,6 +19,8 @@ namespace {
 using storage::StorageError;
 using storage::StorageFailure;
 using storage::WriteStep;
+using testing_support::failSteps;
+using testing_support::stepsTaken;
 using testsupport::readBytes;
 using testsupport::writeBytes;
 
@@ -35,25 +38,8 @@ ULONGLONG fileIndexOf(const std::wstring& path) {
 
 DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
 
-WriteStep failingStep;
-DWORD failingError;
-std::vector<WriteStep> stepsTaken;
-unsigned long failAtChosenStep(WriteStep step) {
-  stepsTaken.push_back(step);
-  return step == failingStep ? failingError : 0;
-}
-
-// The folder refuses the temporary file; any other chosen step then fails with a full disk.
-WriteStep secondFailingStep;
-unsigned long lockedFolderFailingAt(WriteStep step) {
-  stepsTaken.push_back(step);
-  if (step == WriteStep::CreatingTemporary) return ERROR_ACCESS_DENIED;
-  return step == secondFailingStep ? ERROR_DISK_FULL : 0;
-}
-
 class KeyFileKeeps : public ::testing::Test {
  protected:
-  void SetUp() override { stepsTaken.clear(); }
   void TearDown() override { storage::setWriteFaultHook(nullptr); }
 
   void save() { storage::saveNewAccessKey(install.path(), L"NEW-KEY"); }
@@ -99,55 +85,38 @@ TEST_F(KeyFileKeeps, BothNamesOfAHardLinkedFileShowTheNewLine) {
   expectOnly({L"quorvantis.ini"});
 }
 
-TEST_F(KeyFileKeeps, AFolderThatRefusesNewFilesIsWrittenInPlace) {
-  // A longer old file shows that the end is cut where the new line ends.
-  const std::string oldBytes = kOldLine + std::string(5000, 'x');
-  writeBytes(install.keyFile(), oldBytes);
-  SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_HIDDEN);
-  const ULONGLONG identity = fileIndexOf(install.keyFile());
-  failingStep = WriteStep::CreatingTemporary;
-  failingError = ERROR_ACCESS_DENIED;
-  storage::setWriteFaultHook(failAtChosenStep);
-
-  save();
-  EXPECT_EQ(readBytes(install.keyFile()), kNewLine);
-  EXPECT_EQ(fileIndexOf(install.keyFile()), identity);
-  EXPECT_TRUE(attributesOf(install.keyFile()) & FILE_ATTRIBUTE_HIDDEN);
-  EXPECT_EQ(stepsTaken,
-            (std::vector<WriteStep>{WriteStep::CreatingTemporary, WriteStep::WritingInPlace,
-                                    WriteStep::EndingInPlace, WriteStep::FlushingInPlace}));
-  expectOnly({L"quorvantis.ini"});
-}
-
-TEST_F(KeyFileKeeps, EachFailedStepOfTheInPlaceWritePutsTheOldBytesBack) {
+// The same file, hidden still, whether the line got in or the old bytes were written back over
+// the shorter new line.
+TEST_F(KeyFileKeeps, AFolderThatRefusesNewFilesIsWrittenInPlaceOrPutBack) {
   const std::string oldBytes = kOldLine + std::string(70000, 'x');
-  for (const WriteStep step :
-       {WriteStep::WritingInPlace, WriteStep::EndingInPlace, WriteStep::FlushingInPlace}) {
+  for (const bool flushFails : {false, true}) {
     writeBytes(install.keyFile(), oldBytes);
-    secondFailingStep = step;
-    storage::setWriteFaultHook(lockedFolderFailingAt);
-    const StorageError error = saveFailure();
-    storage::setWriteFaultHook(nullptr);
-    EXPECT_EQ(error.reason(), storage::systemErrorText(ERROR_DISK_FULL))
-        << "the first error is the one reported, step " << static_cast<int>(step);
-    EXPECT_EQ(error.path(), install.keyFile());
-    EXPECT_EQ(readBytes(install.keyFile()), oldBytes) << "step " << static_cast<int>(step);
+    SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_HIDDEN);
+    const ULONGLONG identity = fileIndexOf(install.keyFile());
+    failSteps({{WriteStep::CreatingTemporary, ERROR_ACCESS_DENIED},
+               {WriteStep::FlushingInPlace, flushFails ? ERROR_DISK_FULL : 0}});
+    if (flushFails) {
+      EXPECT_EQ(saveFailure().reason(), storage::systemErrorText(ERROR_DISK_FULL));
+    } else {
+      save();
+    }
+    EXPECT_EQ(readBytes(install.keyFile()), flushFails ? oldBytes : kNewLine);
+    EXPECT_EQ(fileIndexOf(install.keyFile()), identity);
+    EXPECT_TRUE(attributesOf(install.keyFile()) & FILE_ATTRIBUTE_HIDDEN);
     expectOnly({L"quorvantis.ini"});
   }
 }
 
 TEST_F(KeyFileKeeps, OnlyADeniedTemporaryFileLeadsToTheInPlaceWrite) {
   writeBytes(install.keyFile(), kOldLine);
-  failingStep = WriteStep::CreatingTemporary;
-  failingError = ERROR_DISK_FULL;
-  storage::setWriteFaultHook(failAtChosenStep);
+  failSteps({{WriteStep::CreatingTemporary, ERROR_DISK_FULL}});
   EXPECT_EQ(saveFailure().reason(), storage::systemErrorText(ERROR_DISK_FULL));
   EXPECT_EQ(stepsTaken, std::vector<WriteStep>{WriteStep::CreatingTemporary});
   EXPECT_EQ(readBytes(install.keyFile()), kOldLine);
 
   // A key file that is not there yet cannot be written in place either.
   DeleteFileW(install.keyFile().c_str());
-  failingError = ERROR_ACCESS_DENIED;
+  failSteps({{WriteStep::CreatingTemporary, ERROR_ACCESS_DENIED}});
   EXPECT_EQ(saveFailure().kind(), StorageFailure::AccessDenied);
   expectOnly({});
 }
@@ -155,7 +124,7 @@ TEST_F(KeyFileKeeps, OnlyADeniedTemporaryFileLeadsToTheInPlaceWrite) {
 TEST_F(KeyFileKeeps, AReadOnlyKeyFileIsRefusedBeforeTheFolderIsTried) {
   writeBytes(install.keyFile(), kOldLine);
   ASSERT_TRUE(SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_READONLY));
-  storage::setWriteFaultHook(failAtChosenStep);
+  failSteps({});
   EXPECT_EQ(saveFailure().kind(), StorageFailure::AccessDenied);
   EXPECT_TRUE(stepsTaken.empty());
   EXPECT_EQ(readBytes(install.keyFile()), kOldLine);
@@ -176,9 +145,8 @@ TEST_F(KeyFileKeeps, AKeyFileHeldWithoutDeleteSharingIsWrittenInPlace) {
     writeBytes(install.keyFile(), kOldLine + std::string(5000, 'x'));
     SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_HIDDEN);
     const ULONGLONG identity = fileIndexOf(install.keyFile());
-    failingStep = WriteStep::ReplacingKeyFile;
-    failingError = c.access ? ERROR_SUCCESS : ERROR_UNABLE_TO_REMOVE_REPLACED;
-    storage::setWriteFaultHook(failAtChosenStep);
+    failSteps({{WriteStep::ReplacingKeyFile,
+                c.access ? ERROR_SUCCESS : ERROR_UNABLE_TO_REMOVE_REPLACED}});
     win32::ScopedFile holder(c.access ? CreateFileW(install.keyFile().c_str(), c.access,
                                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                     OPEN_EXISTING, 0, nullptr)
@@ -198,9 +166,7 @@ TEST_F(KeyFileKeeps, AKeyFileHeldWithoutSharingIsNotWrittenInPlace) {
   win32::ScopedFile holder(CreateFileW(install.keyFile().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                        nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(holder);
-  failingStep = WriteStep::CreatingTemporary;
-  failingError = ERROR_ACCESS_DENIED;
-  storage::setWriteFaultHook(failAtChosenStep);
+  failSteps({{WriteStep::CreatingTemporary, ERROR_ACCESS_DENIED}});
   EXPECT_EQ(saveFailure().reason(), storage::systemErrorText(ERROR_SHARING_VIOLATION));
   holder.reset();
   EXPECT_EQ(readBytes(install.keyFile()), kOldLine);

@@ -26,16 +26,15 @@ class SystemRegistry : public ::testing::Test {
   }
 
   // Makes the key `name` below the test key; its default value gets `data` when `type` is given,
-  // as UTF-16 bytes, of which `oddByte` leaves out the last.
-  static void store(std::string_view name, std::optional<DWORD> type, std::wstring_view data = {},
-                    bool oddByte = false) {
+  // as UTF-16 bytes.
+  static void store(std::string_view name, std::optional<DWORD> type, std::wstring_view data = {}) {
     HKEY created = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, subKey(name).c_str(), 0, nullptr, 0, KEY_WRITE,
                               nullptr, &created, nullptr),
               ERROR_SUCCESS);
     win32::ScopedKey key(created);
     if (type) {
-      const DWORD bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t)) - (oddByte ? 1 : 0);
+      const DWORD bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
       ASSERT_EQ(RegSetValueExW(key.get(), nullptr, 0, *type,
                                reinterpret_cast<const BYTE*>(data.data()), bytes),
                 ERROR_SUCCESS);
@@ -51,31 +50,28 @@ class SystemRegistry : public ::testing::Test {
   storage::Win32Registry registry;
 };
 
-TEST_F(SystemRegistry, ReadsTheDefaultStringUpToItsFirstNul) {
+// What Windows stores and gives back; where the text ends is the portable lookup's, tested
+// natively.
+TEST_F(SystemRegistry, ReadsTheDefaultStringInAnyCodePage) {
   using namespace std::string_view_literals;
   const std::wstring large(64 * 1024, L'k');
   struct Case {
     const char* name;
     std::wstring_view data;
     std::wstring expected;
-    bool oddByte = false;
   };
   const Case cases[] = {
       {"path", L"C:\\Program Files\\Quorvantis\0"sv, L"C:\\Program Files\\Quorvantis"},
       {"no terminator", L"C:\\Program Files\\Quorvantis"sv, L"C:\\Program Files\\Quorvantis"},
-      {"embedded NUL", L"C:\\A\0C:\\B\0"sv, L"C:\\A"},
-      {"trailing backslash", L"C:\\Q\\\0"sv, L"C:\\Q\\"},
       {"ANSI text", L"C:\\Caf\u00e9\0"sv, L"C:\\Caf\u00e9"},
       {"outside both code pages", L"C:\\qv\\\u0141\u00f3d\u017a \u6771\u4eac\0"sv,
        L"C:\\qv\\\u0141\u00f3d\u017a \u6771\u4eac"},
-      {"odd size", L"C:\\QR"sv, L"C:\\Q", true},
-      {"empty", L"\0"sv, L""},
       {"no bytes", L""sv, L""},
       {"64 KB", std::wstring_view(large.c_str(), large.size() + 1), large},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    store(c.name, REG_SZ, c.data, c.oddByte);
+    store(c.name, REG_SZ, c.data);
     EXPECT_EQ(lookUp(c.name), c.expected);
   }
 }
