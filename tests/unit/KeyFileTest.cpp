@@ -11,6 +11,7 @@
 #include "storage/KeyFile.h"
 #include "storage/LongPath.h"
 #include "storage/StorageError.h"
+#include "tests/support/FailureOf.h"
 #include "tests/support/WriteFaults.h"
 
 namespace {
@@ -21,6 +22,7 @@ using storage::StorageError;
 using storage::StorageFailure;
 using storage::WriteStep;
 using testing_support::failSteps;
+using testsupport::failureOf;
 
 TEST(KeyFileFormat, TheWriterMakesExactlyOneLine) {
   EXPECT_EQ(storage::keyFileLine("K-123"), "var accessKey = \"K-123\";\r\n");
@@ -118,13 +120,10 @@ class KeyFileOnDisk : public ::testing::Test {
     return static_cast<size_t>(std::distance(fs::directory_iterator(content), {}));
   }
   StorageFailure readFailure() const {
-    try {
-      storage::readCurrentAccessKey(installPath());
-    } catch (const StorageError& e) {
-      return e.kind();
-    }
-    ADD_FAILURE() << "read succeeded";
-    return StorageFailure::SystemError;
+    return failureOf([this] { storage::readCurrentAccessKey(installPath()); }).kind();
+  }
+  StorageError saveFailure(std::wstring_view key = L"NEW") const {
+    return failureOf([&] { storage::saveNewAccessKey(installPath(), key); });
   }
 
   fs::path install, content, file;
@@ -144,14 +143,10 @@ TEST_F(KeyFileOnDisk, AKeyTheLineCannotCarryIsRefusedBeforeAnythingIsTouched) {
   std::wstring reason;
   for (const wchar_t* key : {L"ab\\cd", L"abc\\", L"two\r\nlines", L"q\"uote",
                              L"\u0141\u00f3d\u017a", L"\\\"\n\u0141"}) {
-    try {
-      storage::saveNewAccessKey(installPath(), key);
-      ADD_FAILURE() << "saved " << storage::toUtf8(key);
-    } catch (const StorageError& e) {
-      EXPECT_EQ(e.kind(), StorageFailure::UnsavableKey);
-      EXPECT_EQ(e.path(), storage::keyFilePath(installPath()));
-      reason = e.reason();
-    }
+    const StorageError e = saveFailure(key);
+    EXPECT_EQ(e.kind(), StorageFailure::UnsavableKey);
+    EXPECT_EQ(e.path(), storage::keyFilePath(installPath()));
+    reason = e.reason();
     EXPECT_EQ(fileBytes(), "var accessKey = \"KEEP\";\r\n");
     EXPECT_EQ(filesInFolder(), 1u);
   }
@@ -180,38 +175,24 @@ TEST_F(KeyFileOnDisk, ReadFailuresSayWhatIsWrong) {
 }
 
 TEST_F(KeyFileOnDisk, TheMessageNamesThePathAndTheReason) {
-  try {
-    storage::readCurrentAccessKey(installPath());
-    FAIL() << "read succeeded";
-  } catch (const StorageError& e) {
-    EXPECT_NE(e.message().find(storage::keyFilePath(installPath())), std::wstring::npos);
-    EXPECT_NE(e.message().find(e.reason()), std::wstring::npos);
-    EXPECT_FALSE(e.reason().empty());
-  }
+  const StorageError e = failureOf([this] { storage::readCurrentAccessKey(installPath()); });
+  EXPECT_NE(e.message().find(storage::keyFilePath(installPath())), std::wstring::npos);
+  EXPECT_NE(e.message().find(e.reason()), std::wstring::npos);
+  EXPECT_FALSE(e.reason().empty());
 }
 
 TEST_F(KeyFileOnDisk, AReadOnlyFileIsRefusedAndLeftUntouched) {
   writeFile("var accessKey = \"KEEP\";\r\n");
   fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
-  try {
-    storage::saveNewAccessKey(installPath(), L"NEW");
-    FAIL() << "write succeeded";
-  } catch (const StorageError& e) {
-    EXPECT_EQ(e.kind(), StorageFailure::AccessDenied);
-  }
+  EXPECT_EQ(saveFailure().kind(), StorageFailure::AccessDenied);
   EXPECT_EQ(fileBytes(), "var accessKey = \"KEEP\";\r\n");
   EXPECT_EQ(filesInFolder(), 1u) << "no temporary file is left";
 }
 
 TEST_F(KeyFileOnDisk, AMissingFolderFailsAsPathNotFound) {
   fs::remove_all(install / "Firefox");
-  try {
-    storage::saveNewAccessKey(installPath(), L"NEW");
-    FAIL() << "write succeeded";
-  } catch (const StorageError& e) {
-    EXPECT_EQ(e.kind(), StorageFailure::PathNotFound);
-  }
+  EXPECT_EQ(saveFailure().kind(), StorageFailure::PathNotFound);
   EXPECT_FALSE(fs::exists(install / "Firefox"));
 }
 
@@ -284,20 +265,6 @@ class WriterFaults : public KeyFileOnDisk {
     KeyFileOnDisk::TearDown();
   }
 };
-
-TEST_F(WriterFaults, AFullDiskKeepsTheOldKeyAndLeavesNoTemporaryFile) {
-  storage::saveNewAccessKey(installPath(), L"OLD");
-  failSteps({{WriteStep::WritingTemporary, ENOSPC}});
-  try {
-    storage::saveNewAccessKey(installPath(), L"NEW");
-    FAIL() << "write succeeded";
-  } catch (const StorageError& e) {
-    EXPECT_EQ(e.kind(), StorageFailure::SystemError);
-    EXPECT_EQ(e.reason(), storage::systemErrorText(ENOSPC));
-  }
-  EXPECT_EQ(fileBytes(), "var accessKey = \"OLD\";\r\n");
-  EXPECT_EQ(filesInFolder(), 1u);
-}
 
 TEST_F(WriterFaults, ACrashBeforeTheReplaceKeepsTheOldKeyAndTheNextRunTidiesUp) {
   ::testing::FLAGS_gtest_death_test_style = "fast";
@@ -421,12 +388,7 @@ TEST_F(WriterKeeps, AFolderThatRefusesNewFilesIsWrittenInPlaceOrLeftAsItWas) {
        {WriteStep::WritingInPlace, WriteStep::EndingInPlace, WriteStep::FlushingInPlace}) {
     write(file, oldBytes);
     failSteps({{WriteStep::CreatingTemporary, EACCES}, {step, ENOSPC}});
-    try {
-      save();
-      ADD_FAILURE() << "saved despite step " << static_cast<int>(step);
-    } catch (const StorageError& e) {
-      EXPECT_EQ(e.reason(), storage::systemErrorText(ENOSPC));
-    }
+    EXPECT_EQ(saveFailure().reason(), L"No space left on device.");
     EXPECT_EQ(bytesOf(file), oldBytes) << "step " << static_cast<int>(step);
   }
   EXPECT_EQ(temporariesLeft(), 0u);
@@ -437,16 +399,12 @@ TEST_F(WriterKeeps, AnInPlaceWriteThatCannotBeUndoneSaysSoAndGivesTheOldKey) {
   failSteps({{WriteStep::CreatingTemporary, EACCES},
              {WriteStep::WritingInPlace, ENOSPC},
              {WriteStep::RestoringInPlace, EIO}});
-  try {
-    save();
-    FAIL() << "saved";
-  } catch (const StorageError& e) {
-    EXPECT_EQ(e.kind(), StorageFailure::SystemError);
-    EXPECT_EQ(e.path(), storage::keyFilePath(installPath()));
-    EXPECT_EQ(e.reason(),
-              L"No space left on device.\r\nThe key file may now be incomplete. The Access key it "
-              L"held before was \"OLD\".");
-  }
+  const StorageError e = saveFailure();
+  EXPECT_EQ(e.kind(), StorageFailure::SystemError);
+  EXPECT_EQ(e.path(), storage::keyFilePath(installPath()));
+  EXPECT_EQ(e.reason(),
+            L"No space left on device.\r\nThe key file may now be incomplete. The Access key it "
+            L"held before was \"OLD\".");
 }
 
 // A replace may fail half-way, as ReplaceFileW does with ERROR_UNABLE_TO_MOVE_REPLACEMENT: the key
@@ -469,13 +427,7 @@ TEST_F(WriterKeeps, AReplaceThatFailsHalfWayIsFinishedOrSaysWhereTheNewLineIs) {
 
   write(file, kOldLine);
   testing_support::failingSteps = {{WriteStep::MovingIntoPlace, EACCES}};
-  std::wstring reason;
-  try {
-    save();
-    FAIL() << "saved";
-  } catch (const StorageError& e) {
-    reason = e.reason();
-  }
+  const std::wstring reason = saveFailure().reason();
   ASSERT_EQ(filesInFolder(), 1u);
   const fs::path newFile = fs::directory_iterator(content)->path();
   EXPECT_EQ(reason,
@@ -501,6 +453,8 @@ TEST_F(WriterKeeps, EachFailingStepReachesTheUserAsItsOwnError) {
   for (const Case& c : std::vector<Case>{
            {WriteStep::CreatingTemporary, ENOSPC, StorageFailure::SystemError,
             L"No space left on device."},
+           {WriteStep::WritingTemporary, ENOSPC, StorageFailure::SystemError,
+            L"No space left on device."},
            {WriteStep::ReplacingKeyFile, EACCES, StorageFailure::AccessDenied,
             L"Permission denied."},
            {WriteStep::ReplacingKeyFile, ENOENT, StorageFailure::FileNotFound,
@@ -510,36 +464,27 @@ TEST_F(WriterKeeps, EachFailingStepReachesTheUserAsItsOwnError) {
        }) {
     write(file, kOldLine);
     failSteps({{c.step, c.error}});
-    try {
-      save();
-      ADD_FAILURE() << "saved despite error " << c.error;
-    } catch (const StorageError& e) {
-      EXPECT_EQ(e.kind(), c.kind) << c.error;
-      EXPECT_EQ(e.reason(), c.reason);
-    }
+    const StorageError e = saveFailure();
+    EXPECT_EQ(e.kind(), c.kind) << c.error;
+    EXPECT_EQ(e.reason(), c.reason);
     EXPECT_EQ(bytesOf(file), kOldLine) << c.error;
     EXPECT_EQ(temporariesLeft(), 0u) << c.error;
   }
 }
 
+// Each path, its extended-length form, which stays as it is, and the path shown again without it.
 TEST(LongPaths, TakeTheExtendedLengthFormFromMaxPathOn) {
   const std::wstring folders = L"\\" + std::wstring(250, L'q');  // 251 characters
-  struct Case {
-    std::wstring path, extended;
-  };
-  for (const Case& c : std::vector<Case>{
+  for (const auto& [path, extended] : std::vector<std::pair<std::wstring, std::wstring>>{
            {L"C:\\Quorvantis\\quorvantis.ini", L"C:\\Quorvantis\\quorvantis.ini"},
            {L"C:" + folders + L"\\a.ini", L"C:" + folders + L"\\a.ini"},  // 259: still taken
            {L"C:" + folders + L"\\ab.ini", L"\\\\?\\C:" + folders + L"\\ab.ini"},
            {L"\\\\server\\share" + folders, L"\\\\?\\UNC\\server\\share" + folders},
-           {L"\\\\?\\C:" + folders + folders, L"\\\\?\\C:" + folders + folders},
-           {L"\\\\?\\UNC\\server\\share" + folders, L"\\\\?\\UNC\\server\\share" + folders},
        }) {
-    EXPECT_EQ(storage::extendedLengthPath(c.path), c.extended) << storage::toUtf8(c.path);
+    EXPECT_EQ(storage::extendedLengthPath(path), extended) << storage::toUtf8(path);
+    EXPECT_EQ(storage::extendedLengthPath(extended), extended);
+    EXPECT_EQ(storage::withoutExtendedLengthPrefix(extended), path);
   }
-  EXPECT_EQ(storage::withoutExtendedLengthPrefix(L"\\\\?\\UNC\\server\\share\\k.ini"),
-            L"\\\\server\\share\\k.ini");
-  EXPECT_EQ(storage::withoutExtendedLengthPrefix(L"\\\\?\\C:\\k.ini"), L"C:\\k.ini");
 }
 
 }  // namespace

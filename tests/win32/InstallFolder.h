@@ -11,6 +11,7 @@
 
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
+#include "tests/support/FailureOf.h"
 #include "win32/ScopedHandle.h"
 
 namespace testsupport {
@@ -74,17 +75,6 @@ inline void makeOlder(const std::wstring& path, int seconds) {
   time.QuadPart -= ULONGLONG{10'000'000} * seconds;
   written = {time.LowPart, time.HighPart};
   SetFileTime(file.get(), nullptr, nullptr, &written);
-}
-
-// The StorageError that `action` fails with; an action that succeeds fails the test.
-template <typename Action>
-storage::StorageError failureOf(Action action) {
-  try {
-    action();
-  } catch (const storage::StorageError& error) {
-    return error;
-  }
-  throw std::runtime_error("it did not fail");
 }
 
 class InstallFolder {
