@@ -160,8 +160,9 @@ TEST_F(KeyFileOnDisk, AKeyTheLineCannotCarryIsRefusedBeforeAnythingIsTouched) {
 }
 
 TEST_F(KeyFileOnDisk, TheFileHoldsTheLineInTheAnsiCodePage) {
-  storage::saveNewAccessKey(installPath(), L"caf\u00e9\u20ac");
-  EXPECT_EQ(fileBytes(), "var accessKey = \"caf\xe9\x80\";\r\n");
+  storage::saveNewAccessKey(installPath(), L"caf\u00e9\u20ac\u00a0");
+  EXPECT_EQ(fileBytes(), "var accessKey = \"caf\xe9\x80\xa0\";\r\n");
+  EXPECT_EQ(storage::readCurrentAccessKey(installPath()), L"caf\u00e9\u20ac\u00a0");
 }
 
 TEST_F(KeyFileOnDisk, ReadFailuresSayWhatIsWrong) {

@@ -49,6 +49,7 @@ TEST(SavableKeys, EachKindOfCharacterIsRefusedWhereverItStands) {
       {L"\u2029", Unsavable::LineBreak},
       {L"\u0416", Unsavable::NotInCodePage},  // Cyrillic
       {L"\u0142", Unsavable::NotInCodePage},  // ł, which a best fit would turn into l
+      {L"\u0080", Unsavable::NotInCodePage},  // a control, whose byte is the euro sign's
       {L"\u200b", Unsavable::NotInCodePage},  // zero-width space: invisible in the box
       {std::wstring(1, static_cast<wchar_t>(0x1F511)), Unsavable::NotInCodePage},
   };
