@@ -32,6 +32,10 @@ stop_probe() {
   probe_pid=
 }
 
+# start_window: the probe starts $program and waits until its window shows.
+start_program() { probe start "Z:$program" >/dev/null; }
+start_window() { start_program; probe wait-window; }
+
 # probe COMMAND ARG...: the probe runs the command and its output is printed; fails if it failed.
 probe() {
   local IFS=$'\t' line

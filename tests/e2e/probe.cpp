@@ -86,15 +86,7 @@ void print(std::wstring_view text) { gOutput += utf8(text); }
 std::wstring escaped(std::wstring_view text) {
   std::wstring out;
   for (wchar_t c : text) {
-    if (c == L'\r') {
-      out += L"\\r";
-    } else if (c == L'\n') {
-      out += L"\\n";
-    } else if (c == L'\t') {
-      out += L"\\t";
-    } else {
-      out += c;
-    }
+    out += c == L'\r' ? L"\\r" : c == L'\n' ? L"\\n" : c == L'\t' ? L"\\t" : std::wstring(1, c);
   }
   return out;
 }
@@ -280,7 +272,7 @@ void CALLBACK recordLiveRegion(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LON
   }
 }
 
-int commandStart(const std::wstring& exe) {
+void commandStart(const std::wstring& exe) {
   if (gProcess && !targetEnded()) fail("the program is still running");
   std::wstring commandLine = L'"' + exe + L'"';
   STARTUPINFOW startup{};
@@ -296,10 +288,9 @@ int commandStart(const std::wstring& exe) {
   gPid = process.dwProcessId;
   gAnnouncements.clear();
   print(L"pid " + std::to_wstring(gPid) + L"\n");
-  return 0;
 }
 
-int commandWaitExit() {
+void commandWaitExit() {
   if (!gProcess) fail("no program was started");
   waitUntil("the program did not end", targetEnded, gProcess);
   for (HANDLE file : gHeld) CloseHandle(file);
@@ -307,10 +298,9 @@ int commandWaitExit() {
   DWORD code = 0;
   GetExitCodeProcess(gProcess, &code);
   print(std::to_wstring(code) + L"\n");
-  return 0;
 }
 
-int commandWaitWindow() {
+void commandWaitWindow() {
   waitUntil("the window did not appear", [] {
     const HWND main = findMainWindow();
     if (main && IsWindowVisible(main)) return true;
@@ -320,10 +310,9 @@ int commandWaitWindow() {
     if (targetEnded()) fail("the program ended before its window was shown");
     return false;
   });
-  return 0;
 }
 
-int commandState() {
+void commandState() {
   const HWND main = requireMainWindow();
   for (Control name : kControls) {
     const HWND hwnd = control(main, name);
@@ -331,7 +320,6 @@ int commandState() {
           (IsWindowEnabled(hwnd) ? L"1" : L"0") + L" text=" + escaped(windowText(hwnd)) + L"\n");
   }
   print(L"focus=" + nameOf(main, focusOf(main)) + L"\n");
-  return 0;
 }
 
 void printRect(const std::wstring& name, int left, int top, int width, int height) {
@@ -339,7 +327,7 @@ void printRect(const std::wstring& name, int left, int top, int width, int heigh
         std::to_wstring(width) + L" " + std::to_wstring(height) + L"\n");
 }
 
-int commandRects() {
+void commandRects() {
   const HWND main = requireMainWindow();
   RECT client;
   GetClientRect(main, &client);
@@ -350,11 +338,10 @@ int commandRects() {
     MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&rect), 2);
     printRect(nameOf(name), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
   }
-  return 0;
 }
 
 // What `rects` shows for a window laid out as designed at `dpi`.
-int commandDesign(int dpi) {
+void commandDesign(int dpi) {
   const auto at = [dpi](int pixels) { return window::scaled(pixels, dpi); };
   print(L"client " + std::to_wstring(at(window::kClientWidth)) + L" " +
         std::to_wstring(at(window::kClientHeight)) + L"\n");
@@ -362,7 +349,6 @@ int commandDesign(int dpi) {
     const window::ControlDesign& d = window::designOf(name);
     printRect(nameOf(name), at(d.left), at(d.top), at(d.width), at(d.height));
   }
-  return 0;
 }
 
 std::wstring accessibleStates(LONG states) {
@@ -380,7 +366,7 @@ std::wstring accessibleStates(LONG states) {
 }
 
 // Each control through the system's accessibility layer, as a screen reader gets it.
-int commandAccessible() {
+void commandAccessible() {
   const HWND main = requireMainWindow();
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   for (Control name : kControls) {
@@ -406,7 +392,6 @@ int commandAccessible() {
     accessible->Release();
   }
   CoUninitialize();
-  return 0;
 }
 
 struct ColourCount {
@@ -452,7 +437,7 @@ ColourCount commonestColour(const RECT& rect) {
 }
 
 // The colour a control draws its text in, once it has drawn any.
-int commandColour(std::wstring_view name) {
+void commandColour(std::wstring_view name) {
   const HWND hwnd = control(requireMainWindow(), name);
   RECT rect;
   GetClientRect(hwnd, &rect);
@@ -468,31 +453,27 @@ int commandColour(std::wstring_view name) {
                 static_cast<unsigned long>(found.background),
                 window::contrastRatio(bgr(found.colour), bgr(found.background)));
   print(line);
-  return 0;
 }
 
-int commandClick(std::wstring_view name) {
+void commandClick(std::wstring_view name) {
   const HWND hwnd = control(requireMainWindow(), name);
   // A person cannot press a button they cannot see or that is greyed out.
   if (!IsWindowVisible(hwnd)) fail(utf8(name) + " is hidden");
   if (!IsWindowEnabled(hwnd)) fail(utf8(name) + " is disabled");
   sendAndSettle(hwnd, BM_CLICK, 0, 0);
-  return 0;
 }
 
-int commandSetText(const std::wstring& text) {
+void commandSetText(const std::wstring& text) {
   sendChecked(control(requireMainWindow(), L"Text1"), WM_SETTEXT, 0,
               reinterpret_cast<LPARAM>(text.c_str()));
-  return 0;
 }
 
-int commandType(const std::wstring& text) {
+void commandType(const std::wstring& text) {
   const HWND text1 = control(requireMainWindow(), L"Text1");
   for (wchar_t unit : text) sendChecked(text1, WM_CHAR, unit, 1);
-  return 0;
 }
 
-int commandPaste(const std::wstring& text) {
+void commandPaste(const std::wstring& text) {
   const HWND text1 = control(requireMainWindow(), L"Text1");
   const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
   const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
@@ -504,10 +485,9 @@ int commandPaste(const std::wstring& text) {
   if (!SetClipboardData(CF_UNICODETEXT, memory)) fail("cannot fill the clipboard");
   CloseClipboard();
   sendChecked(text1, WM_PASTE, 0, 0);
-  return 0;
 }
 
-int commandKey(const std::vector<std::wstring>& args) {
+void commandKey(const std::vector<std::wstring>& args) {
   static const std::map<std::wstring, UINT> keys = {
       {L"tab", VK_TAB},
       {L"return", VK_RETURN},
@@ -528,16 +508,14 @@ int commandKey(const std::vector<std::wstring>& args) {
     // and the key up are handled once four sent messages have come back.
     for (int i = 0; i < 4; ++i) sendChecked(main, WM_NULL, 0, 0);
   }
-  return 0;
 }
 
-int commandClose(bool sysCommand) {
-  const HWND main = requireMainWindow();
-  sendAndSettle(main, sysCommand ? WM_SYSCOMMAND : WM_CLOSE, sysCommand ? SC_CLOSE : 0, 0);
-  return 0;
+void commandClose(bool sysCommand) {
+  sendAndSettle(requireMainWindow(), sysCommand ? WM_SYSCOMMAND : WM_CLOSE,
+                sysCommand ? SC_CLOSE : 0, 0);
 }
 
-int commandMessageBox() {
+void commandMessageBox() {
   HWND box = nullptr;
   waitUntil("no message box appeared", [&] {
     if (targetEnded()) fail("the program ended without a message box");
@@ -566,10 +544,9 @@ int commandMessageBox() {
   if (!ok) fail("the message box has no OK button");
   PostMessageW(ok, BM_CLICK, 0, 0);
   waitUntil("the message box did not close", [&] { return !IsWindow(box); });
-  return 0;
 }
 
-int commandRegistry(const std::vector<std::wstring>& args) {
+void commandRegistry(const std::vector<std::wstring>& args) {
   constexpr wchar_t kSubKey[] = L"Software\\Quorvantis";
   if (args.size() >= 3 && args[1] == L"set") {
     HKEY key = nullptr;
@@ -583,18 +560,18 @@ int commandRegistry(const std::vector<std::wstring>& args) {
                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
     if (status != ERROR_SUCCESS) fail("cannot set the registry value");
-    return 0;
+    return;
   }
   if (args.size() == 2 && args[1] == L"delete") {
     const LONG status = RegDeleteTreeW(HKEY_CURRENT_USER, kSubKey);
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) fail("cannot delete the key");
-    return 0;
+    return;
   }
   usage();
 }
 
 // Another program reading the key file: it keeps the file open until the program ends.
-int commandHold(const std::vector<std::wstring>& args) {
+void commandHold(const std::vector<std::wstring>& args) {
   if (args.size() != 3 || (args[1] != L"none" && args[1] != L"read,write")) usage();
   if (!gProcess || targetEnded()) fail("the program is not running");
   const DWORD sharing = args[1] == L"none" ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -602,10 +579,9 @@ int commandHold(const std::vector<std::wstring>& args) {
       CreateFileW(args[2].c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) fail("cannot open " + utf8(args[2]));
   gHeld.push_back(file);
-  return 0;
 }
 
-int run(const std::vector<std::wstring>& args) {
+void run(const std::vector<std::wstring>& args) {
   if (args.empty() || args[0] == L"help") usage();
   const std::wstring& command = args[0];
   if (command == L"registry") return commandRegistry(args);
@@ -613,7 +589,7 @@ int run(const std::vector<std::wstring>& args) {
   if (command == L"wait-exit") return commandWaitExit();
   if (command == L"announcements") {
     for (const std::string& line : gAnnouncements) gOutput += line + "\n";
-    return 0;
+    return;
   }
   if (command == L"message-box") return commandMessageBox();
   if (command == L"state") return commandState();
@@ -623,10 +599,7 @@ int run(const std::vector<std::wstring>& args) {
   if (command == L"key") return commandKey(args);
   if (command == L"close") return commandClose(args.size() > 1 && args[1] == L"--syscommand");
   if (args.size() < 2) usage();
-  if (command == L"text") {
-    print(windowText(control(requireMainWindow(), args[1])));
-    return 0;
-  }
+  if (command == L"text") return print(windowText(control(requireMainWindow(), args[1])));
   if (command == L"start") return commandStart(args[1]);
   if (command == L"design") return commandDesign(std::stoi(args[1]));
   if (command == L"colour") return commandColour(args[1]);

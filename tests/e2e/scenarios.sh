@@ -38,13 +38,6 @@ make_install() {
   probe registry set "$install_win"
 }
 
-start_program() { probe start "Z:$program" >/dev/null; }
-
-start_window() {
-  start_program
-  probe wait-window
-}
-
 # expect_exit CODE: the program ends by itself with CODE.
 expect_exit() {
   local code
@@ -104,6 +97,19 @@ expect_announced() { await_lines "the live-region events" announcements "$@"; }
 # specific only for edit boxes: 42; everything else is a client, 10).
 expect_accessible() { expect_lines "$(probe accessible)" "$@"; }
 
+# walk_focus SEND KEYS FOCUS...: for each pair, `SEND KEYS` (KEYS being words) leaves the focus on
+# FOCUS.
+walk_focus() {
+  local send=$1
+  shift
+  while [ $# -gt 0 ]; do
+    # shellcheck disable=SC2086
+    $send $1
+    expect_state "focus=$2"
+    shift 2
+  done
+}
+
 # click NAME: presses the button; no message box may follow.
 click() {
   local outcome
@@ -111,10 +117,9 @@ click() {
   [ "$outcome" != message-box ] || fail "$1 brought up a message box:" "$(probe message-box)"
 }
 
-expect_label2() {
-  [ "$(probe text Label2)" = "$1" ] || fail "Label2 does not show the key ${1:0:40}"
-}
+expect_label2() { [ "$(probe text Label2)" = "$1" ] || fail "Label2 does not show ${1:0:40}"; }
 
+# expect_key_file KEY: the key file is the line for KEY, and a save left nothing beside it.
 expect_key_file() {
   printf 'var accessKey = "%s";\r\n' "$1" >"$work/expected"
   cmp -s "$work/expected" "$key_file" ||
@@ -122,12 +127,21 @@ expect_key_file() {
       "expected: $(od -An -c "$work/expected" | head -4)" "found: $(od -An -c "$key_file" | head -4)"
 }
 
+# saves HOW KEY [BYTES]: KEY entered by the probe's HOW (type, set-text or paste) and Update
+# pressed, the key file holds KEY, or BYTES where the code page writes it so, and Label2 shows KEY.
+saves() {
+  probe "$1" "$2"
+  click Command_Update
+  expect_key_file "${3:-$2}"
+  expect_label2 "$2"
+}
+
+# The key file is as the scenario made it, alone in its folder.
 expect_key_file_unchanged() {
   cmp -s "$work/original" "$key_file" ||
     fail "the key file changed" "now: $(od -An -c "$key_file" | head -4)"
 }
 
-# A save leaves nothing beside the key file.
 expect_only_key_file() {
   local files
   files=$(ls -A "$content")
@@ -170,10 +184,7 @@ scenario_found() {
   [[ $colour != "colour=$NOT_FOUND_COLOUR "* ]] || fail "the instructions are in the warning colour"
 
   step "Tab skips the disabled Update; Enter and Esc do nothing, the Tab after them moves on"
-  probe key tab
-  expect_state 'focus=Command_Exit'
-  probe key tab
-  expect_state 'focus=Text1'
+  walk_focus 'probe key' tab Command_Exit tab Text1
   probe key return escape tab
   expect_state 'focus=Command_Exit' 'Label5 visible=0 *' 'Text1 visible=1 enabled=1 text='
 
@@ -201,8 +212,7 @@ scenario_not_found() {
     'Text1 name=Enter a new Access key: role=42 state=invisible' \
     'Command_Exit name=Exit role=10 state=focused'
   expect_lines "$(probe colour Label4)" "colour=$NOT_FOUND_COLOUR *"
-  probe key tab
-  expect_state 'focus=Command_Exit'
+  walk_focus 'probe key' tab Command_Exit
   exit_program
 
   step "empty installation directory"
@@ -255,19 +265,11 @@ scenario_typing() {
   step "Tab visits Update once it is enabled; Enter and Esc on it press nothing, Tab moves on"
   probe set-text "   "
   expect_state 'Text1 visible=1 enabled=1 text=   ' 'Command_Update visible=1 enabled=1 text=Update'
-  probe key tab
-  expect_state 'focus=Command_Exit'
-  probe key tab
-  expect_state 'focus=Command_Update'
-  probe key tab
-  expect_state 'focus=Text1'
-  probe key tab tab
-  expect_state 'focus=Command_Update'
+  walk_focus 'probe key' tab Command_Exit tab Command_Update tab Text1 'tab tab' Command_Update
   probe key return escape tab
   expect_state 'focus=Text1' 'Label5 visible=0 *' 'Text1 visible=1 enabled=1 text=   '
   expect_key_file_unchanged
-  probe key tab tab
-  expect_state 'focus=Command_Update'
+  walk_focus 'probe key' 'tab tab' Command_Update
 
   step "Space on Update saves the blanks as they are"
   probe key space
@@ -283,10 +285,7 @@ scenario_update() {
   start_window
 
   step "first update"
-  probe type 'NEW-KEY-1'
-  click Command_Update
-  expect_key_file 'NEW-KEY-1'
-  expect_only_key_file
+  saves type 'NEW-KEY-1'
   expect_state \
     'Label2 visible=1 enabled=1 text=NEW-KEY-1' \
     "Label5 visible=1 enabled=1 text=$UPDATED" \
@@ -302,10 +301,7 @@ scenario_update() {
   expect_state 'Label5 visible=0 *' 'Command_Update visible=1 enabled=1 text=Update'
 
   step "second update"
-  probe set-text 'NEW-KEY-2'
-  click Command_Update
-  expect_key_file 'NEW-KEY-2'
-  expect_only_key_file
+  saves set-text 'NEW-KEY-2'
   expect_state 'Label2 visible=1 enabled=1 text=NEW-KEY-2' 'Label5 visible=1 *' \
     'Text1 visible=1 enabled=1 text=' 'focus=Command_Exit'
 
@@ -336,7 +332,6 @@ scenario_read_only() {
   expect_error_box
   expect_exit 1
   expect_key_file_unchanged
-  expect_only_key_file
 }
 
 # attributes_of WINDOWS-PATH: the attribute letters that Windows programs see, as attrib shows them.
@@ -348,9 +343,8 @@ expect_attributes() {
 
 # update_to KEY: types KEY, presses Update, and expects the confirmation with the key read back.
 update_to() {
-  probe type "$1"
-  click Command_Update
-  expect_state "Label2 visible=1 enabled=1 text=$1" "Label5 visible=1 enabled=1 text=$UPDATED"
+  saves type "$1"
+  expect_state "Label5 visible=1 enabled=1 text=$UPDATED"
 }
 
 scenario_hidden_and_linked() {
@@ -362,8 +356,6 @@ scenario_hidden_and_linked() {
   [[ $before == *H* ]] || fail "attrib did not hide the key file: $before"
   start_window
   update_to 'HIDDEN-NEW'
-  expect_key_file 'HIDDEN-NEW'
-  expect_only_key_file
   expect_attributes "$before"
   close_program
 
@@ -377,16 +369,10 @@ scenario_hidden_and_linked() {
   expect_label2 'LINKED-OLD'
   update_to 'LINKED-NEW'
   [ "$(readlink "$key_file")" = "$real" ] || fail "the key file is no longer a link to $real"
-  expect_key_file 'LINKED-NEW'
-  expect_only_key_file
   [ "$(ls -A "$install/elsewhere")" = quorvantis.ini ] ||
     fail "beside the linked file: $(ls -A "$install/elsewhere")"
   close_program
 }
-
-# hold SHARING: a second program reads the key file and keeps it open, sharing none or
-# read,write, until the program ends; sets holder.
-hold() { probe hold "$1" "$key_file_win"; }
 
 scenario_held_key_file() {
   make_install 'var accessKey = "OLD-KEY";\r\n'
@@ -398,10 +384,8 @@ scenario_held_key_file() {
     # The second round with a second hard link, which must show the line too.
     if [ $key = LINKED-NEW ]; then ln "$key_file" "$install/second-name.ini"; fi
     start_window
-    hold read,write
+    probe hold read,write "$key_file_win"
     update_to $key
-    expect_key_file $key
-    expect_only_key_file
     expect_attributes "$before"
     close_program
   done
@@ -411,14 +395,13 @@ scenario_held_key_file() {
   step "a reader sharing nothing: the error box, the key file as it was"
   make_install 'var accessKey = "OLD-KEY";\r\n'
   start_window
-  hold none
+  probe hold none "$key_file_win"
   probe type 'NOT-SAVED'
   probe click Command_Update >/dev/null
   box=$(expect_error_box)
   [[ $box == *'Reason: Sharing violation.'* ]] || fail "the box gives another reason:" "$box"
   expect_exit 1
   expect_key_file_unchanged
-  expect_only_key_file
 }
 
 # An installation folder that no ANSI code page can name; the key file's line stays in the code
@@ -446,11 +429,7 @@ scenario_unicode_folder() {
     start_probe
     start_window
     expect_label2 "$shown"
-    probe type "$typed"
-    click Command_Update
-    expect_key_file "$(printf '%b' "$bytes")"
-    expect_label2 "$typed"
-    expect_only_key_file
+    saves type "$typed" "$(printf '%b' "$bytes")"
     exit_program
   done
 }
@@ -460,25 +439,11 @@ scenario_unusual_keys() {
   start_window
 
   step "commas, an ampersand and a Windows-1252 letter"
-  probe type 'AB,CD,,R&D é'
-  click Command_Update
-  expect_key_file $'AB,CD,,R&D \xe9'
-  expect_label2 'AB,CD,,R&D é'
-
+  saves type 'AB,CD,,R&D é' $'AB,CD,,R&D \xe9'
   step "40,000 characters set at once"
-  local long
-  long=$(printf '%040000d' 0 | tr 0 k)
-  probe set-text "$long"
-  click Command_Update
-  expect_key_file "$long"
-  expect_label2 "$long"
-
+  saves set-text "$(printf '%040000d' 0 | tr 0 k)"
   step "40,000 characters pasted"
-  long=$(for _ in $(seq 2500); do printf '0123456789ABCDEF'; done)
-  probe paste "$long"
-  click Command_Update
-  expect_key_file "$long"
-  expect_label2 "$long"
+  saves paste "$(for _ in $(seq 2500); do printf '0123456789ABCDEF'; done)"
 
   exit_program
 }
@@ -494,7 +459,6 @@ expect_refusal() {
     [[ $box == *"$fragment"* ]] || fail "the message does not say: $fragment" "$box"
   done
   expect_key_file_unchanged
-  expect_only_key_file
   expect_state 'Label2 visible=1 enabled=1 text=OLD-KEY' 'Label5 visible=0 *' \
     'Command_Update visible=1 enabled=1 text=Update' 'focus=Command_Update'
 }
@@ -542,9 +506,7 @@ scenario_refused_keys() {
   expect_key_file FIRST
 
   step "the program goes on"
-  probe set-text 'GOOD-KEY'
-  click Command_Update
-  expect_key_file 'GOOD-KEY'
+  saves set-text 'GOOD-KEY'
   expect_state 'Label5 visible=1 *' 'focus=Command_Exit'
   exit_program
 }
@@ -569,21 +531,14 @@ scenario_keyboard() {
   expect_key_file_unchanged
 
   step "Tab and Shift+Tab"
-  xdotool key Tab
-  expect_state 'focus=Command_Update'
-  xdotool key shift+Tab
-  expect_state 'focus=Command_Exit'
-  xdotool key shift+Tab
-  expect_state 'focus=Text1'
-  xdotool key shift+Tab
-  expect_state 'focus=Command_Update'
+  walk_focus 'xdotool key' Tab Command_Update shift+Tab Command_Exit shift+Tab Text1 \
+    shift+Tab Command_Update
 
   step "Enter on Update presses nothing, the Tab after it moves on; Space presses it"
   xdotool key Return Tab
   expect_state 'Label5 visible=0 *' 'focus=Text1'
   expect_key_file_unchanged
-  xdotool key shift+Tab
-  expect_state 'focus=Command_Update'
+  walk_focus 'xdotool key' shift+Tab Command_Update
   xdotool key space
   expect_state 'Label2 visible=1 enabled=1 text=abc' 'Label5 visible=1 *' 'focus=Command_Exit'
   expect_key_file 'abc'

@@ -50,11 +50,6 @@ LOCALE=en_US.UTF-8
 probe_command=(explorer "/desktop=$DESKTOP,$SIZE" "$probe_exe")
 start_probe
 
-show() {
-  probe start "Z:$program" >/dev/null
-  probe wait-window
-}
-
 # shoot NAME: the window, once it has drawn, into OUTDIR/NAME.png; then it is closed.
 shoot() {
   probe colour Command_Exit >/dev/null
@@ -65,14 +60,14 @@ shoot() {
 }
 
 probe registry set 'C:\Quorvantis'
-show
+start_window
 shoot found
 
-show
+start_window
 probe type '5C1E-88D0-A4F7-3B92'
 probe click Command_Update >/dev/null
 shoot updated
 
 probe registry delete
-show
+start_window
 shoot not-found

@@ -74,10 +74,7 @@ class RecordingWindow : public window::WindowOperations {
   }
 
   // The user typing: the box's text changes and the change handler runs.
-  void type(std::wstring_view text) {
-    controls[Control::Text1].text = text;
-    if (form) form->text1Changed();
-  }
+  void type(std::wstring_view text) { setText(Control::Text1, text); }
 };
 
 }  // namespace testing_support

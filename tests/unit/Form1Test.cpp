@@ -21,10 +21,8 @@ class FakeStorage : public storage::KeyStorage {
   bool failRead = false;
   bool failWrite = false;
   std::vector<std::string> calls;
-  // What the key file gives back for a written key; the reader may not return it whole.
-  std::function<std::wstring(const std::wstring&)> readBack = [](const std::wstring& k) {
-    return k;
-  };
+  // What the key file gives back for a written key, where not the key itself.
+  std::function<std::wstring(const std::wstring&)> readBack;
 
   std::optional<std::wstring> readRegistryString(storage::RegistryRoot root,
                                                  std::wstring_view subKey,
@@ -42,7 +40,7 @@ class FakeStorage : public storage::KeyStorage {
   void saveNewAccessKey(const std::wstring& path, const std::wstring& key) override {
     calls.push_back("save " + testing_support::narrow(path) + "|" + testing_support::narrow(key));
     if (failWrite) throw StorageError(StorageFailure::AccessDenied, L"write", path, L"read-only");
-    fileKey = readBack(key);
+    fileKey = readBack ? readBack(key) : key;
   }
 };
 
@@ -118,14 +116,16 @@ TEST_F(Form1Test, ChangesEnableUpdateExactlyWhileTheBoxHoldsText) {
   EXPECT_TRUE(window.controls[Control::Command_Update].enabled) << "blanks count by length";
 }
 
+// Label2 shows the key as the file gives it back, which the reader may not return whole.
 TEST_F(Form1Test, UpdateWritesReadsBackClearsAndConfirms) {
   loadFound();
+  storage.readBack = [](const std::wstring& k) { return k.substr(0, 4); };
   window.type(L" NEW KEY ");
 
   form.updateClicked();
 
   EXPECT_EQ(storage.calls, (Calls{"save C:\\Quorvantis| NEW KEY ", "read C:\\Quorvantis"}));
-  EXPECT_EQ(window.controls[Control::Label2].text, L" NEW KEY ");
+  EXPECT_EQ(window.controls[Control::Label2].text, L" NEW");
   EXPECT_EQ(window.controls[Control::Text1].text, L"");
   // Clearing Text1 runs the change handler inside the update, before Label5 is shown.
   EXPECT_FALSE(window.controls[Control::Command_Update].enabled);
@@ -134,15 +134,6 @@ TEST_F(Form1Test, UpdateWritesReadsBackClearsAndConfirms) {
   EXPECT_EQ(window.announced, Calls{"Label5 polite"});
   form.saveNewAccessKey();
   EXPECT_EQ(storage.calls.back(), "save C:\\Quorvantis|") << "the typed key is let go";
-}
-TEST_F(Form1Test, UpdateShowsTheKeyAsTheFileGivesItBack) {
-  loadFound();
-  storage.readBack = [](const std::wstring& k) { return k.substr(0, 3); };
-  window.type(L"ABCDEF");
-
-  form.updateClicked();
-
-  EXPECT_EQ(window.controls[Control::Label2].text, L"ABC");
 }
 
 TEST_F(Form1Test, TypingAfterAnUpdateHidesTheConfirmationAndASecondUpdateRepeats) {

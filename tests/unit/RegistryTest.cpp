@@ -74,73 +74,62 @@ class RegistryLookup : public ::testing::Test {
     return storage::readRegistryString(registry, RegistryRoot::CurrentUser, L"Software\\Quorvantis",
                                        L"");
   }
-  void setDefault(std::uint32_t type, std::u16string_view text) {
-    setDefaultBytes(type, bytesOf(text));
-  }
-  void setDefaultBytes(std::uint32_t type, std::string data) {
+  void setDefault(std::uint32_t type, std::string data) {
     registry.keys[L"Software\\Quorvantis"][L""] = {type, std::move(data)};
   }
 
   FakeRegistry registry;
 };
 
-TEST_F(RegistryLookup, ReadsTheDefaultStringWithoutItsNul) {
-  setDefault(storage::kRegSz, u"C:\\Program Files\\Quorvantis\0"sv);
-  EXPECT_EQ(lookUp(), L"C:\\Program Files\\Quorvantis");
-  EXPECT_EQ(registry.openKeys, 0) << "the key is closed";
-}
-
-TEST_F(RegistryLookup, GivesNothingForAMissingKeyValueOrAnotherType) {
+TEST_F(RegistryLookup, GivesNothingForAMissingKeyOrValue) {
   EXPECT_EQ(lookUp(), std::nullopt) << "no key";
   registry.keys[L"Software\\Quorvantis"][L"named"] = {storage::kRegSz, bytesOf(u"x\0"sv)};
   EXPECT_EQ(lookUp(), std::nullopt) << "no default value";
-  setDefault(kRegExpandSz, u"%ProgramFiles%\\Q\0"sv);
-  EXPECT_EQ(lookUp(), std::nullopt) << "REG_EXPAND_SZ";
   EXPECT_EQ(registry.openKeys, 0);
 }
 
-TEST_F(RegistryLookup, AnEmptyStringIsAZeroLengthText) {
-  setDefault(storage::kRegSz, u"\0"sv);
-  EXPECT_EQ(lookUp(), L"");
-  setDefault(storage::kRegSz, u"");
-  EXPECT_EQ(lookUp(), L"");
-}
-
-TEST_F(RegistryLookup, CutsAtTheFirstNulOrTakesTheWholeBuffer) {
-  setDefault(storage::kRegSz, u"C:\\A\0C:\\B\0"sv);
-  EXPECT_EQ(lookUp(), L"C:\\A") << "embedded NUL";
-  setDefault(storage::kRegSz, u"C:\\NoTerminator");
-  EXPECT_EQ(lookUp(), L"C:\\NoTerminator");
-  setDefault(storage::kRegSz, u"C:\\Q\\\0"sv);
-  EXPECT_EQ(lookUp(), L"C:\\Q\\") << "a trailing backslash stays";
-  setDefault(storage::kRegSz, u"C:\\qv\\\u0141\u00f3d\u017a \u6771\u4eac\0"sv);
-  EXPECT_EQ(lookUp(), L"C:\\qv\\\u0141\u00f3d\u017a \u6771\u4eac") << "any script";
-}
-
-TEST_F(RegistryLookup, AnOddLastByteIsNoCharacter) {
-  setDefaultBytes(storage::kRegSz, bytesOf(u"C:\\Q") + 'R');
-  EXPECT_EQ(lookUp(), L"C:\\Q");
-  setDefaultBytes(storage::kRegSz, "C");
-  EXPECT_EQ(lookUp(), L"");
+TEST_F(RegistryLookup, ReadsTheDefaultStringUpToItsFirstNulOrWhole) {
+  const std::u16string path(40000, u'p');
+  const struct {
+    const char* why;
+    std::uint32_t type;
+    std::string data;
+    std::optional<std::wstring> expected;
+  } cases[] = {
+      {"a path and its NUL", storage::kRegSz, bytesOf(u"C:\\Program Files\\Quorvantis\0"sv),
+       L"C:\\Program Files\\Quorvantis"},
+      {"REG_EXPAND_SZ", kRegExpandSz, bytesOf(u"%ProgramFiles%\\Q\0"sv), std::nullopt},
+      {"a NUL alone", storage::kRegSz, bytesOf(u"\0"sv), L""},
+      {"no bytes", storage::kRegSz, "", L""},
+      {"embedded NUL", storage::kRegSz, bytesOf(u"C:\\A\0C:\\B\0"sv), L"C:\\A"},
+      {"no terminator", storage::kRegSz, bytesOf(u"C:\\NoTerminator"), L"C:\\NoTerminator"},
+      {"a trailing backslash stays", storage::kRegSz, bytesOf(u"C:\\Q\\\0"sv), L"C:\\Q\\"},
+      {"any script", storage::kRegSz, bytesOf(u"C:\\qv\\\u0141\u00f3d\u017a \u6771\u4eac\0"sv),
+       L"C:\\qv\\\u0141\u00f3d\u017a \u6771\u4eac"},
+      {"an odd last byte is no character", storage::kRegSz, bytesOf(u"C:\\Q") + 'R', L"C:\\Q"},
+      {"one byte", storage::kRegSz, "C", L""},
+      {"over 32,767 characters", storage::kRegSz, bytesOf(path + u'\0'),
+       std::wstring(path.begin(), path.end())},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    setDefault(c.type, c.data);
+    EXPECT_EQ(lookUp(), c.expected);
+    EXPECT_EQ(registry.openKeys, 0) << "the key is closed";
+  }
 }
 
 TEST_F(RegistryLookup, BlanksStandWhereTheDataQueryWroteLess) {
-  setDefault(storage::kRegSz, u"C:\\Q");
+  setDefault(storage::kRegSz, bytesOf(u"C:\\Q"));
   registry.bytesWritten = 4;
   EXPECT_EQ(lookUp(), L"C:  ");
 }
 
 TEST_F(RegistryLookup, AValueThatGrewBetweenTheQueriesGivesNothing) {
-  setDefault(storage::kRegSz, u"C:\\Q\0"sv);
+  setDefault(storage::kRegSz, bytesOf(u"C:\\Q\0"sv));
   registry.betweenQueries = [](FakeRegistry::Value& v) { v.data = bytesOf(u"C:\\Longer\0"sv); };
   EXPECT_EQ(lookUp(), std::nullopt);
   EXPECT_EQ(registry.openKeys, 0);
-}
-
-TEST_F(RegistryLookup, ValuesLongerThanThirtyTwoThousandCharactersReadWhole) {
-  const std::u16string path(40000, u'p');
-  setDefault(storage::kRegSz, path + u'\0');
-  EXPECT_EQ(lookUp(), std::wstring(path.begin(), path.end()));
 }
 
 }  // namespace

@@ -66,10 +66,6 @@ std::vector<PeerCase> refusedCases(UINT codePage) {
   return cases;
 }
 
-void writeFileIn(const std::wstring& folder, const wchar_t* name, const std::string& bytes) {
-  testsupport::writeBytes(folder + L'\\' + name, bytes);
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -80,7 +76,7 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring out = argv[1];
   const UINT codePage = GetACP();
   try {
-    writeFileIn(out, L"codepage", std::to_string(codePage));
+    testsupport::writeBytes(out + L"\\codepage", std::to_string(codePage));
     int number = 0;
     auto caseFolder = [&](const PeerCase& c, const char* verdict) {
       wchar_t digits[8];
@@ -90,9 +86,9 @@ int wmain(int argc, wchar_t** argv) {
            {L"", L"\\Firefox", L"\\Firefox\\chrome", L"\\Firefox\\chrome\\content"}) {
         CreateDirectoryW((folder + below).c_str(), nullptr);
       }
-      writeFileIn(folder, L"name", c.name);
-      writeFileIn(folder, L"typed", storage::toUtf8(c.key));
-      writeFileIn(folder, L"verdict", verdict);
+      testsupport::writeBytes(folder + L"\\name", c.name);
+      testsupport::writeBytes(folder + L"\\typed", storage::toUtf8(c.key));
+      testsupport::writeBytes(folder + L"\\verdict", verdict);
       return folder;
     };
     for (const PeerCase& c : savedCases(codePage)) {

@@ -31,38 +31,22 @@ expect_no_temporary() {
   [ -z "$left" ] || fail "left behind: $left"
 }
 
-scene file-link
-mkdir "$root/install/Firefox/chrome/content"
-link=$root/install/Firefox/chrome/content/quorvantis.ini
-ln -s "$root/elsewhere/quorvantis.ini" "$link"
-save
-expect_link "$link" "$root/elsewhere/quorvantis.ini"
-expect_bytes "$root/elsewhere/quorvantis.ini" "$new"
-expect_no_temporary
-
-scene relative-file-link
-mkdir "$root/install/Firefox/chrome/content"
-link=$root/install/Firefox/chrome/content/quorvantis.ini
-ln -s ../../../../elsewhere/quorvantis.ini "$link"
-save
-expect_link "$link" ../../../../elsewhere/quorvantis.ini
-expect_bytes "$root/elsewhere/quorvantis.ini" "$new"
-expect_no_temporary
-
-scene folder-link
-ln -s "$root/elsewhere" "$root/install/Firefox/chrome/content"
-save
-expect_link "$root/install/Firefox/chrome/content" "$root/elsewhere"
-expect_bytes "$root/elsewhere/quorvantis.ini" "$new"
-expect_no_temporary
-
-scene new-file-in-folder-link
-rm "$root/elsewhere/quorvantis.ini"
-ln -s "$root/elsewhere" "$root/install/Firefox/chrome/content"
-save
-expect_link "$root/install/Firefox/chrome/content" "$root/elsewhere"
-expect_bytes "$root/elsewhere/quorvantis.ini" "$new"
-expect_no_temporary
+# NAME | the link, below install/Firefox/chrome | where it points, ROOT being the case's folder
+for row in 'file-link|content/quorvantis.ini|ROOT/elsewhere/quorvantis.ini' \
+  'relative-file-link|content/quorvantis.ini|../../../../elsewhere/quorvantis.ini' \
+  'folder-link|content|ROOT/elsewhere' 'new-file-in-folder-link|content|ROOT/elsewhere'; do
+  IFS='|' read -r name link target <<<"$row"
+  scene "$name"
+  [ "$link" = content ] || mkdir "$root/install/Firefox/chrome/content"
+  [ "$name" != new-file-in-folder-link ] || rm "$root/elsewhere/quorvantis.ini"
+  link=$root/install/Firefox/chrome/$link
+  target=${target/ROOT/$root}
+  ln -s "$target" "$link"
+  save
+  expect_link "$link" "$target"
+  expect_bytes "$root/elsewhere/quorvantis.ini" "$new"
+  expect_no_temporary
+done
 
 scene hard-link
 mkdir "$root/install/Firefox/chrome/content"
