@@ -107,7 +107,7 @@ class TemporaryFile {
     if (error_) path_.clear();
   }
   ~TemporaryFile() {
-    file_.close();
+    file_.reset();
     if (!path_.empty()) os::remove(path_);
   }
   TemporaryFile(const TemporaryFile&) = delete;
@@ -117,7 +117,7 @@ class TemporaryFile {
   Error error() const { return error_; }
   const File& file() const { return file_; }
   const NativePath& path() const { return path_; }
-  void close() { file_.close(); }
+  void close() { file_.reset(); }
   void keep() { path_.clear(); }
 
  private:

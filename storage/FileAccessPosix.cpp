@@ -20,8 +20,6 @@ namespace os {
 
 namespace {
 
-int descriptorOf(const File& file) { return static_cast<int>(file.get()); }
-
 Error resultOf(int status) { return status == 0 ? 0 : errno; }
 
 Error open(const NativePath& path, int flags, File& file) {
@@ -53,7 +51,7 @@ NativePath nativePath(const std::wstring& path) {
 
 std::wstring shownPath(const NativePath& path) { return fromUtf8(path); }
 
-void closeFile(std::intptr_t handle) { ::close(static_cast<int>(handle)); }
+void FileTraits::close(Handle handle) { ::close(handle); }
 
 Error inspect(const NativePath& path, FileFacts& facts) {
   facts = FileFacts{path};
@@ -88,7 +86,7 @@ Error openInPlace(const NativePath& path, File& file) { return open(path, O_RDWR
 Error read(const File& file, char* buffer, std::size_t size, std::size_t& got) {
   ssize_t count;
   do {
-    count = ::read(descriptorOf(file), buffer, size);
+    count = ::read(file.get(), buffer, size);
   } while (count < 0 && errno == EINTR);
   if (count < 0) return errno;
   got = static_cast<std::size_t>(count);
@@ -99,17 +97,17 @@ Error writeAt(const File& file, std::uint64_t offset, std::string_view bytes,
               std::size_t& written) {
   ssize_t count;
   do {
-    count = ::pwrite(descriptorOf(file), bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    count = ::pwrite(file.get(), bytes.data(), bytes.size(), static_cast<off_t>(offset));
   } while (count < 0 && errno == EINTR);
   if (count < 0) return errno;
   written = static_cast<std::size_t>(count);
   return 0;
 }
 
-Error flush(const File& file) { return resultOf(::fsync(descriptorOf(file))); }
+Error flush(const File& file) { return resultOf(::fsync(file.get())); }
 
 Error setEnd(const File& file, std::uint64_t size) {
-  return resultOf(::ftruncate(descriptorOf(file), static_cast<off_t>(size)));
+  return resultOf(::ftruncate(file.get(), static_cast<off_t>(size)));
 }
 
 Error keepState(const NativePath& path, const FileFacts& replaced) {

@@ -20,8 +20,6 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-HANDLE handleOf(const File& file) { return reinterpret_cast<HANDLE>(file.get()); }
-
 // Every path reaches the system through this, so that a long one is taken too.
 std::wstring systemPath(const NativePath& path) { return extendedLengthPath(path); }
 
@@ -30,7 +28,7 @@ Error open(const NativePath& path, DWORD access, DWORD sharing, DWORD dispositio
   const HANDLE handle =
       CreateFileW(systemPath(path).c_str(), access, sharing, nullptr, disposition, flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return GetLastError();
-  file.reset(reinterpret_cast<std::intptr_t>(handle));
+  file.reset(handle);
   return ERROR_SUCCESS;
 }
 
@@ -89,7 +87,7 @@ NativePath nativePath(const std::wstring& path) {
 
 std::wstring shownPath(const NativePath& path) { return withoutExtendedLengthPrefix(path); }
 
-void closeFile(std::intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+void FileTraits::close(Handle handle) { CloseHandle(handle); }
 
 Error inspect(const NativePath& path, FileFacts& facts) {
   facts = FileFacts{path};
@@ -101,14 +99,14 @@ Error inspect(const NativePath& path, FileFacts& facts) {
     return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
   }
   BY_HANDLE_FILE_INFORMATION information;
-  if (!GetFileInformationByHandle(handleOf(file), &information)) return GetLastError();
+  if (!GetFileInformationByHandle(file.get(), &information)) return GetLastError();
   facts.exists = true;
   facts.isFolder = information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
   facts.readOnly = information.dwFileAttributes & FILE_ATTRIBUTE_READONLY;
   facts.linkCount = information.nNumberOfLinks;
   facts.keptState = information.dwFileAttributes & kKeptAttributes;
   // A volume without a drive letter has no such name; the path as given still reaches the file.
-  useFinalPathOf(handleOf(file), facts.finalPath);
+  useFinalPathOf(file.get(), facts.finalPath);
   return ERROR_SUCCESS;
 }
 
@@ -128,7 +126,7 @@ Error openInPlace(const NativePath& path, File& file) {
 
 Error read(const File& file, char* buffer, std::size_t size, std::size_t& got) {
   DWORD count = 0;
-  const BOOL done = ReadFile(handleOf(file), buffer, static_cast<DWORD>(size), &count, nullptr);
+  const BOOL done = ReadFile(file.get(), buffer, static_cast<DWORD>(size), &count, nullptr);
   got = count;
   return resultOf(done);
 }
@@ -140,18 +138,18 @@ Error writeAt(const File& file, std::uint64_t offset, std::string_view bytes,
   at.OffsetHigh = static_cast<DWORD>(offset >> 32);
   DWORD count = 0;
   const BOOL done =
-      WriteFile(handleOf(file), bytes.data(), static_cast<DWORD>(bytes.size()), &count, &at);
+      WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &count, &at);
   written = count;
   return resultOf(done);
 }
 
-Error flush(const File& file) { return resultOf(FlushFileBuffers(handleOf(file))); }
+Error flush(const File& file) { return resultOf(FlushFileBuffers(file.get())); }
 
 Error setEnd(const File& file, std::uint64_t size) {
   LARGE_INTEGER end;
   end.QuadPart = static_cast<LONGLONG>(size);
-  if (!SetFilePointerEx(handleOf(file), end, nullptr, FILE_BEGIN)) return GetLastError();
-  return resultOf(SetEndOfFile(handleOf(file)));
+  if (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) return GetLastError();
+  return resultOf(SetEndOfFile(file.get()));
 }
 
 Error keepState(const NativePath& path, const FileFacts& replaced) {

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
+#include "base/Unique.h"
 #include "storage/StorageError.h"
 
 namespace storage::os {
@@ -30,37 +30,18 @@ NativePath nativePath(const std::wstring& path);
 // The path as the user reads it in a report.
 std::wstring shownPath(const NativePath& path);
 
-void closeFile(std::intptr_t handle);
-
-// An open file, closed when it goes.
-class File {
- public:
-  static constexpr std::intptr_t kNone = -1;
-  File() = default;
-  ~File() { close(); }
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  File(File&& other) noexcept : handle_(std::exchange(other.handle_, kNone)) {}
-  File& operator=(File&& other) noexcept {
-    if (this != &other) {
-      close();
-      handle_ = std::exchange(other.handle_, kNone);
-    }
-    return *this;
-  }
-
-  std::intptr_t get() const { return handle_; }
-  void reset(std::intptr_t handle) {
-    close();
-    handle_ = handle;
-  }
-  void close() {
-    if (handle_ != kNone) closeFile(std::exchange(handle_, kNone));
-  }
-
- private:
-  std::intptr_t handle_ = kNone;
+// An open file: a HANDLE on Windows, a descriptor elsewhere.
+struct FileTraits {
+#ifdef _WIN32
+  using Handle = void*;
+  static Handle invalid() { return reinterpret_cast<Handle>(-1); }  // INVALID_HANDLE_VALUE
+#else
+  using Handle = int;
+  static Handle invalid() { return -1; }
+#endif
+  static void close(Handle handle);
 };
+using File = base::Unique<FileTraits>;
 
 // The file behind a path, once every link on its way is followed.
 struct FileFacts {

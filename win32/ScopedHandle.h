@@ -1,72 +1,52 @@
-// Owning wrappers for Win32 handles: one small type per handle kind, closed on every path.
+// The Win32 handle kinds for the one owner template, closed on every path.
 #pragma once
 
 #include <windows.h>
 
-#include <utility>
+#include "base/Unique.h"
 
 namespace win32 {
 
-template <typename Handle, typename Traits>
-class Scoped {
- public:
-  Scoped() = default;
-  explicit Scoped(Handle handle) : handle_(handle) {}
-  ~Scoped() { reset(); }
-  Scoped(const Scoped&) = delete;
-  Scoped& operator=(const Scoped&) = delete;
-  Scoped(Scoped&& other) noexcept : handle_(other.release()) {}
-  Scoped& operator=(Scoped&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-
-  Handle get() const { return handle_; }
-  explicit operator bool() const { return handle_ != Traits::invalid(); }
-  Handle release() { return std::exchange(handle_, Traits::invalid()); }
-  void reset(Handle handle = Traits::invalid()) {
-    if (handle_ != Traits::invalid()) Traits::close(handle_);
-    handle_ = handle;
-  }
-
- private:
-  Handle handle_ = Traits::invalid();
-};
-
 struct FileTraits {
+  using Handle = HANDLE;
   static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
   static void close(HANDLE h) { CloseHandle(h); }
 };
 struct FindTraits {
+  using Handle = HANDLE;
   static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
   static void close(HANDLE h) { FindClose(h); }
 };
 struct KeyTraits {
+  using Handle = HKEY;
   static HKEY invalid() { return nullptr; }
   static void close(HKEY h) { RegCloseKey(h); }
 };
 template <typename Object>
 struct GdiObjectTraits {
+  using Handle = Object;
   static Object invalid() { return nullptr; }
   static void close(Object h) { DeleteObject(h); }
 };
 struct IconTraits {
+  using Handle = HICON;
   static HICON invalid() { return nullptr; }
   static void close(HICON h) { DestroyIcon(h); }
 };
 struct WindowTraits {
+  using Handle = HWND;
   static HWND invalid() { return nullptr; }
   static void close(HWND h) { DestroyWindow(h); }
 };
 
-using ScopedFile = Scoped<HANDLE, FileTraits>;
-using ScopedFind = Scoped<HANDLE, FindTraits>;
-using ScopedKey = Scoped<HKEY, KeyTraits>;
-using ScopedFont = Scoped<HFONT, GdiObjectTraits<HFONT>>;
-using ScopedBitmap = Scoped<HBITMAP, GdiObjectTraits<HBITMAP>>;
-using ScopedIcon = Scoped<HICON, IconTraits>;
+using ScopedFile = base::Unique<FileTraits>;
+using ScopedFind = base::Unique<FindTraits>;
+using ScopedKey = base::Unique<KeyTraits>;
+using ScopedFont = base::Unique<GdiObjectTraits<HFONT>>;
+using ScopedBitmap = base::Unique<GdiObjectTraits<HBITMAP>>;
+using ScopedIcon = base::Unique<IconTraits>;
 // A window's owner must let go of it (release) when the window is destroyed by other means.
-using ScopedWindow = Scoped<HWND, WindowTraits>;
+using ScopedWindow = base::Unique<WindowTraits>;
 
 // A registered window class, unregistered when it goes, which must be after its last window.
 class ScopedWindowClass {
