@@ -16,8 +16,9 @@ void keyRoundTrip(benchmark::State& state) {
   const std::wstring installPath = install.wstring();
   const std::wstring key(static_cast<size_t>(state.range(0)), L'k');
   for (auto _ : state) {
-    storage::saveNewAccessKey(installPath, key);
-    benchmark::DoNotOptimize(storage::readCurrentAccessKey(installPath));
+    storage::saveNewAccessKey(storage::systemFileOperations(), installPath, key);
+    benchmark::DoNotOptimize(
+        storage::readCurrentAccessKey(storage::systemFileOperations(), installPath));
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0) * 2);
   fs::remove_all(install);

@@ -27,8 +27,9 @@ int main() {
     std::vector<double> times;
     for (int run = 0; run < 21; ++run) {
       const double start = nowMs();
-      storage::saveNewAccessKey(install, key);
-      if (storage::readCurrentAccessKey(install).size() != length) return 1;
+      storage::saveNewAccessKey(storage::systemFileOperations(), install, key);
+      if (storage::readCurrentAccessKey(storage::systemFileOperations(), install).size() != length)
+        return 1;
       times.push_back(nowMs() - start);
     }
     std::nth_element(times.begin(), times.begin() + 10, times.end());

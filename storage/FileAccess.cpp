@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <optional>
 #include <thread>
 
-#include "storage/FileSystem.h"
 #include "storage/StorageError.h"
+#include "storage/SystemFileOperations.h"
 
 namespace storage {
 
@@ -24,14 +23,10 @@ constexpr int kTemporaryNameAttempts = 100;
 constexpr int kReplaceAttempts = 20;
 constexpr auto kReplaceRetryDelay = std::chrono::milliseconds(50);
 
-WriteFaultHook faultHook = nullptr;
-
 template <std::size_t N>
 bool isAmong(Error error, const std::array<Error, N>& codes) {
   return error != 0 && std::find(codes.begin(), codes.end(), error) != codes.end();
 }
-
-Error faultAt(std::optional<WriteStep> step) { return step && faultHook ? faultHook(*step) : 0; }
 
 // A StorageError for a failed system call on `path`, its kind taken from the system's code.
 StorageError systemFailure(const wchar_t* whatFailed, const std::wstring& path, Error code) {
@@ -51,13 +46,11 @@ std::basic_string<Char> temporaryPath(const std::basic_string<Char>& target, std
   return path;
 }
 
-// Writes all of `content` at `offset`; `step`, if any, is where tests fail it.
-Error writeAll(const File& file, std::uint64_t offset, std::string_view content,
-               std::optional<WriteStep> step) {
+Error writeAll(FileOperations& files, const File& file, std::uint64_t offset,
+               std::string_view content) {
   while (!content.empty()) {
-    if (const Error fault = faultAt(step)) return fault;
     std::size_t written = 0;
-    if (const Error error = os::writeAt(file, offset, content.substr(0, kLargestWrite), written))
+    if (const Error error = files.writeAt(file, offset, content.substr(0, kLargestWrite), written))
       return error;
     content.remove_prefix(written);
     offset += written;
@@ -66,18 +59,19 @@ Error writeAll(const File& file, std::uint64_t offset, std::string_view content,
 }
 
 // Hands the open file's bytes to `take` a block at a time until it returns true or the file ends.
-Error readBlocks(const File& file, const std::function<bool(std::string_view)>& take) {
+Error readBlocks(FileOperations& files, const File& file,
+                 const std::function<bool(std::string_view)>& take) {
   std::string block(kBlockSize, '\0');
   for (;;) {
     std::size_t got = 0;
-    if (const Error error = os::read(file, block.data(), block.size(), got)) return error;
+    if (const Error error = files.read(file, block.data(), block.size(), got)) return error;
     if (got == 0 || take(std::string_view(block.data(), got))) return 0;
   }
 }
 
-FileFacts resolveTarget(const std::wstring& path) {
+FileFacts resolveTarget(FileOperations& files, const std::wstring& path) {
   FileFacts target;
-  if (const Error error = os::inspect(os::nativePath(path), target))
+  if (const Error error = files.inspect(os::nativePath(path), target))
     throw systemFailure(kWriteFailed, path, error);
   // Wine running as root, like root anywhere, lets a read-only file be overwritten, so refuse it
   // here.
@@ -93,22 +87,20 @@ FileFacts resolveTarget(const std::wstring& path) {
 // is kept as the one copy of the new content.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(const NativePath& target) {
-    error_ = faultAt(WriteStep::CreatingTemporary);
-    if (error_) return;
+  TemporaryFile(FileOperations& files, const NativePath& target) : files_(files) {
     // Only where to start looking: the exclusive create settles who has a name.
     const auto seed =
         static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
       path_ = temporaryPathFor(target, seed + static_cast<std::uint32_t>(attempt) * 7919u);
-      error_ = os::createNew(path_, file_);
+      error_ = files_.createNew(path_, file_);
       if (error_ != os::kErrorCodes.nameTaken) break;
     }
     if (error_) path_.clear();
   }
   ~TemporaryFile() {
     file_.reset();
-    if (!path_.empty()) os::remove(path_);
+    if (!path_.empty()) files_.remove(path_);
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -121,32 +113,40 @@ class TemporaryFile {
   void keep() { path_.clear(); }
 
  private:
+  FileOperations& files_;
   Error error_ = 0;
   NativePath path_;
   File file_;
 };
 
-Error putInPlace(const NativePath& replacement, const NativePath& target) {
+bool isKnownToExist(FileOperations& files, const NativePath& path) {
+  FileFacts facts;
+  return files.inspect(path, facts) == 0 && facts.exists;
+}
+
+// Another copy's replace may hold the key file's name for a moment, as Wine's moves the file aside
+// before it moves the new one in.
+bool isPassing(FileOperations& files, Error error, const NativePath& target) {
+  return isAmong(error, os::kErrorCodes.transient) ||
+         (isAmong(error, os::kErrorCodes.targetAway) && isKnownToExist(files, target));
+}
+
+Error putInPlace(FileOperations& files, const NativePath& replacement, const NativePath& target) {
   Error error = 0;
   for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
     if (attempt > 0) std::this_thread::sleep_for(kReplaceRetryDelay);
-    error = os::replace(replacement, target);
-    if (!error || !isAmong(error, os::kErrorCodes.transient)) break;
+    error = files.replace(replacement, target);
+    if (!error || !isPassing(files, error, target)) break;
   }
   return error;
 }
 
-bool isKnownToExist(const NativePath& path) {
-  FileFacts facts;
-  return os::inspect(path, facts) == 0 && facts.exists;
-}
-
 // The file's bytes, or none where they cannot be read.
-std::string bytesOf(const NativePath& path) {
+std::string bytesOf(FileOperations& files, const NativePath& path) {
   std::string bytes;
   File file;
-  if (os::openForReading(path, file) == 0) {
-    readBlocks(file, [&bytes](std::string_view block) {
+  if (files.openForReading(path, file) == 0) {
+    readBlocks(files, file, [&bytes](std::string_view block) {
       bytes.append(block);
       return false;
     });
@@ -154,32 +154,55 @@ std::string bytesOf(const NativePath& path) {
   return bytes;
 }
 
-// The temporary file could not be made, or the replace failed; the temporary file is gone.
+// Removes the temporary files of `target` that an interrupted write left, telling their age by
+// the time of `fresh`, the temporary file just written beside them, so that the folder's own
+// clock, a file server's or the local time of a FAT volume, measures it. Best effort.
+void removeLeftovers(FileOperations& files, const NativePath& target, const NativePath& fresh) {
+  constexpr os::NativeChar kSeparators[] = {'\\', '/', '\0'};
+  const std::size_t slash = target.find_last_of(kSeparators);
+  const NativePath folder = slash == NativePath::npos ? NativePath() : target.substr(0, slash + 1);
+  const NativePath name = target.substr(folder.size());
+  const NativePath freshName = fresh.substr(folder.size());
+  const std::vector<os::FolderEntry> entries = files.entriesIn(folder);
+  const auto freshEntry =
+      std::find_if(entries.begin(), entries.end(),
+                   [&](const os::FolderEntry& e) { return e.name == freshName; });
+  if (freshEntry == entries.end()) return;
+  for (const os::FolderEntry& entry : entries) {
+    if (freshEntry->lastWritten - entry.lastWritten >= kLeftoverAgeSeconds &&
+        isTemporaryOf<os::NativeChar>(entry.name, name)) {
+      files.remove(folder + entry.name);
+    }
+  }
+}
+
+// Where a replace failed; the temporary file is gone.
 struct ReplaceFailure {
+  enum class Stage { MakingTemporary, WritingTemporary, Replacing };
   Error error = 0;
-  bool atTemporary = false;
+  Stage stage = Stage::Replacing;
 };
 
-ReplaceFailure tryReplace(const FileFacts& target, const std::wstring& path,
+ReplaceFailure tryReplace(FileOperations& files, const FileFacts& target, const std::wstring& path,
                           std::string_view content) {
-  TemporaryFile temporary(target.finalPath);
-  if (temporary.error()) return {temporary.error(), true};
+  TemporaryFile temporary(files, target.finalPath);
+  if (temporary.error()) return {temporary.error(), ReplaceFailure::Stage::MakingTemporary};
   // Read first: a replace that fails half-way leaves no old file to tell the user its key.
-  const std::string oldBytes = target.exists ? bytesOf(target.finalPath) : std::string();
-  Error error = writeAll(temporary.file(), 0, content, WriteStep::WritingTemporary);
-  if (!error) error = os::flush(temporary.file());
+  const std::string oldBytes = target.exists ? bytesOf(files, target.finalPath) : std::string();
+  Error error = writeAll(files, temporary.file(), 0, content);
+  if (!error) error = files.flush(temporary.file());
   temporary.close();
+  // Nothing while the target is missing, as a temporary file may then hold the only copy of its
+  // line.
+  if (!error && target.exists) removeLeftovers(files, target.finalPath, temporary.path());
   // Given to the new file before the replace, so that the key file never shows without them.
-  if (!error && target.exists) error = os::keepState(temporary.path(), target);
-  if (error) return {error, false};
-  error = faultAt(WriteStep::ReplacingKeyFile);
-  if (!error) error = putInPlace(temporary.path(), target.finalPath);
-  if (error && !isKnownToExist(target.finalPath)) {
+  if (!error && target.exists) error = files.keepState(temporary.path(), target);
+  if (error) return {error, ReplaceFailure::Stage::WritingTemporary};
+  error = putInPlace(files, temporary.path(), target.finalPath);
+  if (error && !isKnownToExist(files, target.finalPath)) {
     // The replace gave up the key file's name half-way, or never had one to take: the new file,
     // whole and flushed, is now the only one with a line, and takes the name itself.
-    Error moveError = faultAt(WriteStep::MovingIntoPlace);
-    if (!moveError) moveError = putInPlace(temporary.path(), target.finalPath);
-    if (moveError) {
+    if (putInPlace(files, temporary.path(), target.finalPath)) {
       const std::wstring newFile = os::shownPath(temporary.path());
       temporary.keep();
       throw IncompleteWrite(systemFailure(kWriteFailed, path, error), oldBytes, newFile);
@@ -187,40 +210,51 @@ ReplaceFailure tryReplace(const FileFacts& target, const std::wstring& path,
     error = 0;
   }
   if (!error) temporary.keep();
-  return {error, false};
+  return {error, ReplaceFailure::Stage::Replacing};
 }
 
-// Makes `bytes` the whole of the open file; `stepsMayFail` lets tests fail its steps.
-Error overwrite(const File& file, std::string_view bytes, bool stepsMayFail) {
-  const auto step = [stepsMayFail](WriteStep s) {
-    return stepsMayFail ? std::optional<WriteStep>(s) : std::nullopt;
-  };
-  if (const Error error = writeAll(file, 0, bytes, step(WriteStep::WritingInPlace))) return error;
-  if (const Error fault = faultAt(step(WriteStep::EndingInPlace))) return fault;
-  if (const Error error = os::setEnd(file, bytes.size())) return error;
-  if (const Error fault = faultAt(step(WriteStep::FlushingInPlace))) return fault;
-  return os::flush(file);
+// Makes `bytes` the whole of the open file.
+Error overwrite(FileOperations& files, const File& file, std::string_view bytes) {
+  if (const Error error = writeAll(files, file, 0, bytes)) return error;
+  if (const Error error = files.setEnd(file, bytes.size())) return error;
+  return files.flush(file);
 }
 
 // Keeps the file itself, with its links, attributes and permissions, at the price of a line that
 // a crash in the middle of the write may leave cut short.
-void writeInPlace(const FileFacts& target, const std::wstring& path, std::string_view content) {
+void writeInPlace(FileOperations& files, const FileFacts& target, const std::wstring& path,
+                  std::string_view content) {
   File file;
-  if (const Error error = os::openInPlace(target.finalPath, file))
+  if (const Error error = files.openInPlace(target.finalPath, file))
     throw systemFailure(kWriteFailed, path, error);
   std::string oldBytes;
-  const Error readError = readBlocks(file, [&oldBytes](std::string_view block) {
+  const Error readError = readBlocks(files, file, [&oldBytes](std::string_view block) {
     oldBytes.append(block);
     return false;
   });
   if (readError) throw systemFailure(kWriteFailed, path, readError);
-  const Error error = overwrite(file, content, true);
+  const Error error = overwrite(files, file, content);
   if (!error) return;
-  // Only the first failure of the old bytes' way back is the test's.
-  Error restoreError = faultAt(WriteStep::RestoringInPlace);
-  if (!restoreError) restoreError = overwrite(file, oldBytes, false);
-  if (restoreError) throw IncompleteWrite(systemFailure(kWriteFailed, path, error), oldBytes);
+  if (overwrite(files, file, oldBytes))
+    throw IncompleteWrite(systemFailure(kWriteFailed, path, error), oldBytes);
   throw systemFailure(kWriteFailed, path, error);
+}
+
+ReplaceRefusal refusalOf(const ReplaceFailure& failure) {
+  const bool denied = isAmong(failure.error, os::kErrorCodes.accessDenied);
+  switch (failure.stage) {
+    case ReplaceFailure::Stage::MakingTemporary:
+      if (denied) return ReplaceRefusal::TemporaryDenied;
+      break;
+    case ReplaceFailure::Stage::WritingTemporary:
+      break;
+    case ReplaceFailure::Stage::Replacing:
+      if (isAmong(failure.error, os::kErrorCodes.heldWithoutDeleteSharing))
+        return ReplaceRefusal::HeldWithoutDeleteSharing;
+      if (denied) return ReplaceRefusal::ReplaceDenied;
+      break;
+  }
+  return ReplaceRefusal::None;
 }
 
 }  // namespace
@@ -237,54 +271,45 @@ std::string temporaryPathFor(const std::string& target, std::uint32_t number) {
   return temporaryPath(target, number);
 }
 
-WriteMethod chooseWriteMethod(bool targetExists, unsigned long linkCount, bool temporaryDenied,
-                              bool replaceHeldOff) {
+FileOperations& systemFileOperations() {
+  static os::SystemFileOperations system;
+  return system;
+}
+
+WriteMethod chooseWriteMethod(bool targetExists, unsigned long linkCount, ReplaceRefusal refusal) {
   if (!targetExists) return WriteMethod::Replace;
   if (linkCount > 1) return WriteMethod::InPlaceKeepingHardLinks;
-  if (temporaryDenied) return WriteMethod::InPlaceInLockedFolder;
-  if (replaceHeldOff) return WriteMethod::InPlaceWhileHeld;
+  switch (refusal) {
+    case ReplaceRefusal::TemporaryDenied:
+      return WriteMethod::InPlaceInLockedFolder;
+    case ReplaceRefusal::HeldWithoutDeleteSharing:
+      return WriteMethod::InPlaceWhileHeld;
+    case ReplaceRefusal::ReplaceDenied:
+      return WriteMethod::InPlaceWithoutDeleteRight;
+    case ReplaceRefusal::None:
+      break;
+  }
   return WriteMethod::Replace;
 }
 
-void setWriteFaultHook(WriteFaultHook hook) { faultHook = hook; }
-
-void readFileBlocks(const std::wstring& path, const wchar_t* whatFailed,
+void readFileBlocks(FileOperations& files, const std::wstring& path, const wchar_t* whatFailed,
                     const std::function<bool(std::string_view)>& take) {
   File file;
-  Error error = os::openForReading(os::nativePath(path), file);
-  if (!error) error = readBlocks(file, take);
+  Error error = files.openForReading(os::nativePath(path), file);
+  if (!error) error = readBlocks(files, file, take);
   if (error) throw systemFailure(whatFailed, path, error);
 }
 
-void removeLeftoverTemporaries(const std::wstring& keyFile) {
-  FileFacts facts;
-  if (os::inspect(os::nativePath(keyFile), facts) != 0 || !facts.exists) return;
-  const NativePath& target = facts.finalPath;
-  constexpr os::NativeChar kSeparators[] = {'\\', '/', '\0'};
-  const std::size_t slash = target.find_last_of(kSeparators);
-  const NativePath folder = slash == NativePath::npos ? NativePath() : target.substr(0, slash + 1);
-  const NativePath name = target.substr(folder.size());
-  for (const os::FolderEntry& entry : os::entriesIn(folder)) {
-    if (entry.secondsSinceWritten >= kLeftoverAgeSeconds &&
-        isTemporaryOf<os::NativeChar>(entry.name, name)) {
-      os::remove(folder + entry.name);
-    }
-  }
-}
-
-void replaceFileContent(const std::wstring& path, std::string_view content) {
-  const FileFacts target = resolveTarget(path);
-  WriteMethod method = chooseWriteMethod(target.exists, target.linkCount, false, false);
+void replaceFileContent(FileOperations& files, const std::wstring& path, std::string_view content) {
+  const FileFacts target = resolveTarget(files, path);
+  WriteMethod method = chooseWriteMethod(target.exists, target.linkCount, ReplaceRefusal::None);
   if (method == WriteMethod::Replace) {
-    const ReplaceFailure failure = tryReplace(target, path, content);
+    const ReplaceFailure failure = tryReplace(files, target, path, content);
     if (!failure.error) return;
-    method = chooseWriteMethod(
-        target.exists, target.linkCount,
-        failure.atTemporary && isAmong(failure.error, os::kErrorCodes.accessDenied),
-        !failure.atTemporary && isAmong(failure.error, os::kErrorCodes.heldWithoutDeleteSharing));
+    method = chooseWriteMethod(target.exists, target.linkCount, refusalOf(failure));
     if (method == WriteMethod::Replace) throw systemFailure(kWriteFailed, path, failure.error);
   }
-  writeInPlace(target, path, content);
+  writeInPlace(files, target, path, content);
 }
 
 }  // namespace storage

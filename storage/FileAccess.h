@@ -1,5 +1,5 @@
 // The key file's reader and writer, written once over each platform's file operations
-// (FileSystem.h).
+// (FileOperations.h), which they are handed.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "storage/FileOperations.h"
 #include "storage/StorageError.h"
 
 namespace storage {
@@ -31,31 +32,10 @@ bool isTemporaryOf(std::basic_string_view<Char> fileName, std::basic_string_view
   return fileName.substr(size - 4) == std::basic_string_view<Char>(suffix, 4);
 }
 
-// A temporary file this old was left by a write that no longer runs: a running writer, in this
-// copy of the program or another, puts its own in place well within it.
+// A temporary file this much older than one that a writer has just made beside it was left by a
+// write that no longer runs: a running writer, in this copy of the program or another, puts its
+// own in place well within it. Both times are the folder's own, whatever clock stamped them.
 inline constexpr std::int64_t kLeftoverAgeSeconds = 60;
-
-// Removes what an interrupted write left beside `target`. Nothing while `target` is missing, as a
-// temporary file may then hold the only copy of its line. Best effort: it never fails.
-void removeLeftoverTemporaries(const std::wstring& target);
-
-// Where tests make the writer fail, as a full disk or a locked-down folder would, or stop, as a
-// crash would.
-enum class WriteStep {
-  CreatingTemporary,
-  WritingTemporary,
-  ReplacingKeyFile,
-  // Giving the new file the key file's name, which a replace that failed half-way left free.
-  MovingIntoPlace,
-  WritingInPlace,
-  EndingInPlace,
-  FlushingInPlace,
-  // Putting the old bytes back after a failed in-place write.
-  RestoringInPlace,
-};
-// Returns 0 to go on, or the system error code that the step then fails with.
-using WriteFaultHook = unsigned long (*)(WriteStep step);
-void setWriteFaultHook(WriteFaultHook hook);
 
 // How the new line gets into the key file.
 enum class WriteMethod {
@@ -70,13 +50,25 @@ enum class WriteMethod {
   // Another program holds the file without sharing its deletion, so it cannot be replaced, but
   // it shares writing, as many readers do.
   InPlaceWhileHeld,
+  // The key file may be written but not deleted, as an installer that grants users write access
+  // alone leaves it, and a replace deletes it.
+  InPlaceWithoutDeleteRight,
 };
 
-// The one decision between them. `temporaryDenied`: making the temporary file beside the target
-// was refused for want of access. `replaceHeldOff`: the replace kept failing because another
-// program holds the target without sharing its deletion.
-WriteMethod chooseWriteMethod(bool targetExists, unsigned long linkCount, bool temporaryDenied,
-                              bool replaceHeldOff);
+// What stood in the way of a replace, where the file itself may still be written.
+enum class ReplaceRefusal {
+  None,
+  // Making the temporary file beside the target was refused for want of access.
+  TemporaryDenied,
+  // The replace kept failing because another program holds the target without sharing its
+  // deletion.
+  HeldWithoutDeleteSharing,
+  // The replace itself was refused for want of access.
+  ReplaceDenied,
+};
+
+// The one decision between them.
+WriteMethod chooseWriteMethod(bool targetExists, unsigned long linkCount, ReplaceRefusal refusal);
 
 // A write that failed and could not be undone: an in-place write whose old bytes could not be
 // written back, so that the file may hold part of each; or a replace that left the key file's name
@@ -95,15 +87,16 @@ class IncompleteWrite : public StorageError {
 
 // Hands the file's bytes to `take` a block at a time until it returns true or the file ends.
 // Throws StorageError with `whatFailed` when the file cannot be opened or read.
-void readFileBlocks(const std::wstring& path, const wchar_t* whatFailed,
+void readFileBlocks(FileOperations& files, const std::wstring& path, const wchar_t* whatFailed,
                     const std::function<bool(std::string_view)>& take);
 
 // Writes `content` to the file that `path` names, behind any link, keeping its attributes: by
 // default to a new file beside it, flushed, then put in its place in one step; where that would
 // split hard links, cannot be made, or another program holds the file open, in place, with the
 // old bytes written back if that fails. A read-only file is refused. Nothing is left behind on
-// failure but a new file that the key file's name could not be given back to. Throws
-// StorageError, or IncompleteWrite where the failure could not be undone.
-void replaceFileContent(const std::wstring& path, std::string_view content);
+// failure but a new file that the key file's name could not be given back to. A replace also
+// removes what an interrupted write left beside the file. Throws StorageError, or IncompleteWrite
+// where the failure could not be undone.
+void replaceFileContent(FileOperations& files, const std::wstring& path, std::string_view content);
 
 }  // namespace storage

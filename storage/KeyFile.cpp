@@ -181,18 +181,16 @@ std::wstring scannedAccessKey(const AccessKeyScanner& scanner, const std::wstrin
   return fromAnsi(*key);
 }
 
-std::wstring readCurrentAccessKey(std::wstring_view installPath) {
+std::wstring readCurrentAccessKey(FileOperations& files, std::wstring_view installPath) {
   const std::wstring path = keyFilePath(installPath);
   AccessKeyScanner scanner;
-  readFileBlocks(path, kReadFailed,
+  readFileBlocks(files, path, kReadFailed,
                  [&scanner](std::string_view block) { return scanner.take(block); });
-  std::wstring key = scannedAccessKey(scanner, path);
-  // A write that was cut short, by a crash or a power cut, left its temporary file behind.
-  removeLeftoverTemporaries(path);
-  return key;
+  return scannedAccessKey(scanner, path);
 }
 
-void saveNewAccessKey(std::wstring_view installPath, std::wstring_view newAccessKey) {
+void saveNewAccessKey(FileOperations& files, std::wstring_view installPath,
+                      std::wstring_view newAccessKey) {
   const std::wstring path = keyFilePath(installPath);
   const std::optional<std::string> ansiKey = toAnsiExactly(newAccessKey);
   const std::vector<UnsavableCharacter> unsavable = unsavableCharacters(newAccessKey);
@@ -200,20 +198,27 @@ void saveNewAccessKey(std::wstring_view installPath, std::wstring_view newAccess
     throw StorageError(StorageFailure::UnsavableKey, kWriteFailed, path,
                        explainUnsavable(unsavable));
   }
-  removeLeftoverTemporaries(path);
   try {
-    replaceFileContent(path, keyFileLine(*ansiKey));
+    replaceFileContent(files, path, keyFileLine(*ansiKey));
   } catch (const IncompleteWrite& e) {
-    // The user may have no other note of the key that the file held.
-    std::wstring reason = e.reason();
-    reason += e.newFile().empty() ? L"\r\nThe key file may now be incomplete."
-                                  : L"\r\nThe key file may now be missing. Its new line is in \"" +
-                                        e.newFile() + L"\".";
-    if (const std::optional<std::string> oldKey = findAccessKey(e.oldBytes())) {
-      reason += L" The Access key it held before was \"" + fromAnsi(*oldKey) + L"\".";
-    }
-    throw StorageError(e.kind(), kWriteFailed, path, reason);
+    throw StorageError(e.kind(), kWriteFailed, path, incompleteWriteReason(e));
   }
+}
+
+std::wstring incompleteWriteReason(const IncompleteWrite& e) {
+  // Where the key file's name was given up, the system's words for the failed replace may say
+  // that it kept it.
+  std::wstring reason =
+      e.newFile().empty()
+          ? e.reason() + L"\r\nThe key file may now be incomplete."
+          : L"The key file is no longer there: the replace gave up its name, and the new file "
+            L"could not take it. Its new line is in \"" +
+                e.newFile() + L"\".";
+  // The user may have no other note of the key that the file held.
+  if (const std::optional<std::string> oldKey = findAccessKey(e.oldBytes())) {
+    reason += L" The Access key it held before was \"" + fromAnsi(*oldKey) + L"\".";
+  }
+  return reason;
 }
 
 }  // namespace storage

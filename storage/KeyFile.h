@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "storage/FileAccess.h"
+#include "storage/FileOperations.h"
+
 namespace storage {
 
 std::wstring keyFilePath(std::wstring_view installPath);
@@ -60,13 +63,18 @@ std::wstring scannedAccessKey(const AccessKeyScanner& scanner, const std::wstrin
 std::optional<std::string> findAccessKey(std::string_view fileBytes);
 
 // Reads the key from the key file below `installPath`. Throws StorageError.
-std::wstring readCurrentAccessKey(std::wstring_view installPath);
+std::wstring readCurrentAccessKey(FileOperations& files, std::wstring_view installPath);
 
 // Replaces the key file below `installPath` with the line for `newAccessKey`: in one step where
 // the file can be replaced, so that the old line stays whole until the new one is on disk;
 // otherwise in place, with the old bytes put back if that fails. Throws StorageError, and refuses
 // a key that has unsavableCharacters() before it touches anything. Where a failed write could not
 // be undone, the error says what it left, where the new line is, and the key the file held.
-void saveNewAccessKey(std::wstring_view installPath, std::wstring_view newAccessKey);
+void saveNewAccessKey(FileOperations& files, std::wstring_view installPath,
+                      std::wstring_view newAccessKey);
+
+// What the user is told of a write that could not be undone: what it left, where the new line
+// is, and the key the file held.
+std::wstring incompleteWriteReason(const IncompleteWrite& failure);
 
 }  // namespace storage

@@ -11,12 +11,12 @@ std::optional<std::wstring> InstalledKeyStorage::readRegistryString(RegistryRoot
 }
 
 std::wstring InstalledKeyStorage::readCurrentAccessKey(const std::wstring& installPath) {
-  return storage::readCurrentAccessKey(installPath);
+  return storage::readCurrentAccessKey(files_, installPath);
 }
 
 void InstalledKeyStorage::saveNewAccessKey(const std::wstring& installPath,
                                            const std::wstring& newAccessKey) {
-  storage::saveNewAccessKey(installPath, newAccessKey);
+  storage::saveNewAccessKey(files_, installPath, newAccessKey);
 }
 
 }  // namespace storage

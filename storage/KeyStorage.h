@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "storage/FileOperations.h"
 #include "storage/Registry.h"
 
 namespace storage {
@@ -23,7 +24,8 @@ class KeyStorage {
 // The registry and the key file on disk.
 class InstalledKeyStorage final : public KeyStorage {
  public:
-  explicit InstalledKeyStorage(RegistryApi& registry) : registry_(registry) {}
+  InstalledKeyStorage(RegistryApi& registry, FileOperations& files)
+      : registry_(registry), files_(files) {}
   std::optional<std::wstring> readRegistryString(RegistryRoot root, std::wstring_view subKey,
                                                  std::wstring_view valueName) override;
   std::wstring readCurrentAccessKey(const std::wstring& installPath) override;
@@ -31,6 +33,7 @@ class InstalledKeyStorage final : public KeyStorage {
 
  private:
   RegistryApi& registry_;
+  FileOperations& files_;
 };
 
 }  // namespace storage

@@ -18,7 +18,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   try {
     storage::Win32Registry registry;
-    storage::InstalledKeyStorage storage(registry);
+    storage::InstalledKeyStorage storage(registry, storage::systemFileOperations());
     window::Form1Window window(instance);
     window::Form1 form(window, storage);
     window.attach(form);

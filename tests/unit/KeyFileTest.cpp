@@ -12,7 +12,7 @@
 #include "storage/LongPath.h"
 #include "storage/StorageError.h"
 #include "tests/support/FailureOf.h"
-#include "tests/support/WriteFaults.h"
+#include "tests/support/FaultyFiles.h"
 
 namespace {
 
@@ -20,9 +20,8 @@ namespace fs = std::filesystem;
 using storage::findAccessKey;
 using storage::StorageError;
 using storage::StorageFailure;
-using storage::WriteStep;
-using testing_support::failSteps;
 using testsupport::failureOf;
+using testsupport::FileCall;
 
 TEST(KeyFileFormat, TheWriterMakesExactlyOneLine) {
   EXPECT_EQ(storage::keyFileLine("K-123"), "var accessKey = \"K-123\";\r\n");
@@ -92,6 +91,9 @@ TEST(KeyFileReader, StopsOnceTheKeyIsKnown) {
   EXPECT_EQ(scanner.key(), "abc");
 }
 
+constexpr char kOldLine[] = "var accessKey = \"OLD\";\r\n";
+constexpr char kNewLine[] = "var accessKey = \"NEW\";\r\n";
+
 // The key file on disk below a fresh installation folder.
 class KeyFileOnDisk : public ::testing::Test {
  protected:
@@ -111,6 +113,10 @@ class KeyFileOnDisk : public ::testing::Test {
   }
 
   std::wstring installPath() const { return install.wstring(); }
+  void save(std::wstring_view key = L"NEW") {
+    storage::saveNewAccessKey(files, installPath(), key);
+  }
+  std::wstring read() { return storage::readCurrentAccessKey(files, installPath()); }
   void writeFile(const std::string& bytes) const { std::ofstream(file, std::ios::binary) << bytes; }
   std::string fileBytes() const {
     std::ifstream in(file, std::ios::binary);
@@ -119,13 +125,14 @@ class KeyFileOnDisk : public ::testing::Test {
   size_t filesInFolder() const {
     return static_cast<size_t>(std::distance(fs::directory_iterator(content), {}));
   }
-  StorageFailure readFailure() const {
-    return failureOf([this] { storage::readCurrentAccessKey(installPath()); }).kind();
+  StorageFailure readFailure() {
+    return failureOf([this] { read(); }).kind();
   }
-  StorageError saveFailure(std::wstring_view key = L"NEW") const {
-    return failureOf([&] { storage::saveNewAccessKey(installPath(), key); });
+  StorageError saveFailure(std::wstring_view key = L"NEW") {
+    return failureOf([&] { save(key); });
   }
 
+  testsupport::FaultyFiles files;
   fs::path install, content, file;
 };
 
@@ -133,8 +140,8 @@ TEST_F(KeyFileOnDisk, KeysRoundTripThroughTheFile) {
   for (const std::wstring& key :
        std::vector<std::wstring>{L"PLAIN-KEY", L"  blanks at both ends  ", L"a,b,c", L"",
                                  L"caf\u00e9 \u20ac", std::wstring(40000, L'z')}) {
-    storage::saveNewAccessKey(installPath(), key);
-    EXPECT_EQ(storage::readCurrentAccessKey(installPath()), key);
+    save(key);
+    EXPECT_EQ(read(), key);
   }
 }
 
@@ -160,9 +167,9 @@ TEST_F(KeyFileOnDisk, AKeyTheLineCannotCarryIsRefusedBeforeAnythingIsTouched) {
 }
 
 TEST_F(KeyFileOnDisk, TheFileHoldsTheLineInTheAnsiCodePage) {
-  storage::saveNewAccessKey(installPath(), L"caf\u00e9\u20ac\u00a0");
+  save(L"caf\u00e9\u20ac\u00a0");
   EXPECT_EQ(fileBytes(), "var accessKey = \"caf\xe9\x80\xa0\";\r\n");
-  EXPECT_EQ(storage::readCurrentAccessKey(installPath()), L"caf\u00e9\u20ac\u00a0");
+  EXPECT_EQ(read(), L"caf\u00e9\u20ac\u00a0");
 }
 
 TEST_F(KeyFileOnDisk, ReadFailuresSayWhatIsWrong) {
@@ -176,7 +183,7 @@ TEST_F(KeyFileOnDisk, ReadFailuresSayWhatIsWrong) {
 }
 
 TEST_F(KeyFileOnDisk, TheMessageNamesThePathAndTheReason) {
-  const StorageError e = failureOf([this] { storage::readCurrentAccessKey(installPath()); });
+  const StorageError e = failureOf([this] { read(); });
   EXPECT_NE(e.message().find(storage::keyFilePath(installPath())), std::wstring::npos);
   EXPECT_NE(e.message().find(e.reason()), std::wstring::npos);
   EXPECT_FALSE(e.reason().empty());
@@ -198,12 +205,12 @@ TEST_F(KeyFileOnDisk, AMissingFolderFailsAsPathNotFound) {
 }
 
 TEST_F(KeyFileOnDisk, AWriteLeavesOnlyTheKeyFile) {
-  storage::saveNewAccessKey(installPath(), L"FIRST");
+  save(L"FIRST");
   // What a save that was cut short a day ago left behind goes with the next save.
   const fs::path leftover = content / "quorvantis.ini.0badcafe.tmp";
   std::ofstream(leftover) << "var accessKey = \"CUT";
   fs::last_write_time(leftover, fs::file_time_type::clock::now() - std::chrono::hours(24));
-  storage::saveNewAccessKey(installPath(), L"SECOND");
+  save(L"SECOND");
   EXPECT_EQ(filesInFolder(), 1u);
   EXPECT_EQ(fileBytes(), "var accessKey = \"SECOND\";\r\n");
 }
@@ -259,62 +266,82 @@ TEST(WriterTemporaries, OnlyTheWritersOwnNamesCountAsLeftovers) {
   }
 }
 
-class WriterFaults : public KeyFileOnDisk {
- protected:
-  void TearDown() override {
-    storage::setWriteFaultHook(nullptr);
-    KeyFileOnDisk::TearDown();
-  }
-};
-
-TEST_F(WriterFaults, ACrashBeforeTheReplaceKeepsTheOldKeyAndTheNextRunTidiesUp) {
+TEST_F(KeyFileOnDisk, ACrashBeforeTheReplaceKeepsTheOldKeyAndALaterSaveTidiesUp) {
   ::testing::FLAGS_gtest_death_test_style = "fast";
-  storage::saveNewAccessKey(installPath(), L"OLD");
+  save(L"OLD");
   EXPECT_EXIT(
       {
-        storage::setWriteFaultHook([](storage::WriteStep step) -> unsigned long {
-          if (step == storage::WriteStep::ReplacingKeyFile) std::_Exit(9);
+        files.before = [](FileCall call) -> storage::os::Error {
+          if (call == FileCall::Replace) std::_Exit(9);
           return 0;
-        });
-        storage::saveNewAccessKey(installPath(), L"NEW");
+        };
+        save(L"NEW");
       },
       ::testing::ExitedWithCode(9), "");
   EXPECT_EQ(fileBytes(), "var accessKey = \"OLD\";\r\n");
   ASSERT_EQ(filesInFolder(), 2u) << "the crash left its temporary file";
+  EXPECT_EQ(read(), L"OLD");
 
   std::ofstream(content / "quorvantis.ini.bak") << "not ours";
-  EXPECT_EQ(storage::readCurrentAccessKey(installPath()), L"OLD");
+  save(L"NEXT");
   EXPECT_EQ(filesInFolder(), 3u) << "so fresh a temporary file may be another copy's, still saving";
   for (const auto& entry : fs::directory_iterator(content)) {
     fs::last_write_time(entry, fs::last_write_time(entry) - std::chrono::minutes(2));
   }
-  EXPECT_EQ(storage::readCurrentAccessKey(installPath()), L"OLD");
+  save(L"LAST");
   EXPECT_EQ(filesInFolder(), 2u) << "the leftover is gone, the other file stays";
   EXPECT_TRUE(fs::exists(content / "quorvantis.ini.bak"));
+  EXPECT_EQ(read(), L"LAST");
+}
+
+// Another copy's temporary file, of the age its folder's clock gives it, beside a save: only one
+// that the folder's clock makes old goes, however far that clock is from this computer's.
+TEST_F(KeyFileOnDisk, LeftoversAreAgedOnTheFoldersOwnClock) {
+  const fs::path other = content / "quorvantis.ini.0badcafe.tmp";
+  const struct {
+    std::int64_t folderClockAhead;
+    std::chrono::seconds age;
+    bool stays;
+  } cases[] = {
+      {-300, std::chrono::seconds(0), true},    {300, std::chrono::seconds(0), true},
+      {-300, std::chrono::seconds(-600), true}, {0, std::chrono::seconds(50), true},
+      {-300, std::chrono::seconds(120), false}, {300, std::chrono::seconds(120), false},
+  };
+  for (const auto& c : cases) {
+    writeFile(kOldLine);
+    std::ofstream(other) << "var accessKey = \"OTHER";
+    fs::last_write_time(other, fs::file_time_type::clock::now() - c.age);
+    files.folderClockAhead = c.folderClockAhead;
+    save();
+    EXPECT_EQ(fs::exists(other), c.stays) << c.folderClockAhead << " s ahead, " << c.age.count();
+    EXPECT_EQ(fileBytes(), kNewLine);
+  }
 }
 
 TEST(WriteMethod, OnlyAnExistingFileIsEverWrittenInPlace) {
   using storage::chooseWriteMethod;
+  using storage::ReplaceRefusal;
   using storage::WriteMethod;
-  EXPECT_EQ(chooseWriteMethod(true, 1, false, false), WriteMethod::Replace);
-  EXPECT_EQ(chooseWriteMethod(true, 2, false, true), WriteMethod::InPlaceKeepingHardLinks);
-  EXPECT_EQ(chooseWriteMethod(true, 1, true, false), WriteMethod::InPlaceInLockedFolder);
-  EXPECT_EQ(chooseWriteMethod(true, 1, false, true), WriteMethod::InPlaceWhileHeld);
-  EXPECT_EQ(chooseWriteMethod(false, 0, true, true), WriteMethod::Replace);
+  EXPECT_EQ(chooseWriteMethod(true, 1, ReplaceRefusal::None), WriteMethod::Replace);
+  EXPECT_EQ(chooseWriteMethod(true, 2, ReplaceRefusal::HeldWithoutDeleteSharing),
+            WriteMethod::InPlaceKeepingHardLinks);
+  EXPECT_EQ(chooseWriteMethod(true, 1, ReplaceRefusal::TemporaryDenied),
+            WriteMethod::InPlaceInLockedFolder);
+  EXPECT_EQ(chooseWriteMethod(true, 1, ReplaceRefusal::HeldWithoutDeleteSharing),
+            WriteMethod::InPlaceWhileHeld);
+  EXPECT_EQ(chooseWriteMethod(true, 1, ReplaceRefusal::ReplaceDenied),
+            WriteMethod::InPlaceWithoutDeleteRight);
+  EXPECT_EQ(chooseWriteMethod(false, 0, ReplaceRefusal::ReplaceDenied), WriteMethod::Replace);
 }
 
-constexpr char kOldLine[] = "var accessKey = \"OLD\";\r\n";
-constexpr char kNewLine[] = "var accessKey = \"NEW\";\r\n";
-
 // What a save keeps besides the line: links, other names, permissions, and the file itself.
-class WriterKeeps : public WriterFaults {
+class WriterKeeps : public KeyFileOnDisk {
  protected:
   void SetUp() override {
-    WriterFaults::SetUp();
+    KeyFileOnDisk::SetUp();
     elsewhere = install / "elsewhere";
     fs::create_directories(elsewhere);
   }
-  void save() { storage::saveNewAccessKey(installPath(), L"NEW"); }
   static std::string bytesOf(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -370,36 +397,54 @@ TEST_F(WriterKeeps, TheFilesPermissionsStay) {
   EXPECT_EQ(bytesOf(file), kNewLine);
 }
 
-TEST_F(WriterKeeps, AFolderThatRefusesNewFilesIsWrittenInPlaceOrLeftAsItWas) {
+// A folder that refuses new files, or a key file that may be written but not deleted, which a
+// replace does: the file is written in place, or left as it was where that fails.
+TEST_F(WriterKeeps, AFileThatCannotBeReplacedIsWrittenInPlaceOrLeftAsItWas) {
   const std::string oldBytes = kOldLine + std::string(100000, 'x');
-  write(file, oldBytes);
-  struct stat before {};
-  ::stat(file.c_str(), &before);
-  failSteps({{WriteStep::CreatingTemporary, EACCES}});
-  save();
-  EXPECT_EQ(bytesOf(file), kNewLine);
-  struct stat after {};
-  ::stat(file.c_str(), &after);
-  EXPECT_EQ(after.st_ino, before.st_ino) << "the same file, written in place";
-  EXPECT_EQ(testing_support::stepsTaken,
-            (std::vector<WriteStep>{WriteStep::CreatingTemporary, WriteStep::WritingInPlace,
-                                    WriteStep::EndingInPlace, WriteStep::FlushingInPlace}));
-
-  for (const WriteStep step :
-       {WriteStep::WritingInPlace, WriteStep::EndingInPlace, WriteStep::FlushingInPlace}) {
+  const struct {
+    FileCall refused;
+    std::vector<FileCall> changes;
+  } cases[] = {
+      {FileCall::CreateNew,
+       {FileCall::CreateNew, FileCall::OpenInPlace, FileCall::WriteAt, FileCall::SetEnd,
+        FileCall::Flush}},
+      {FileCall::Replace,
+       {FileCall::CreateNew, FileCall::WriteAt, FileCall::Flush, FileCall::KeepState,
+        FileCall::Replace, FileCall::Remove, FileCall::OpenInPlace, FileCall::WriteAt,
+        FileCall::SetEnd, FileCall::Flush}},
+  };
+  for (const auto& c : cases) {
     write(file, oldBytes);
-    failSteps({{WriteStep::CreatingTemporary, EACCES}, {step, ENOSPC}});
-    EXPECT_EQ(saveFailure().reason(), L"No space left on device.");
-    EXPECT_EQ(bytesOf(file), oldBytes) << "step " << static_cast<int>(step);
+    struct stat before {};
+    ::stat(file.c_str(), &before);
+    files = {};
+    files.fail(c.refused, EACCES);
+    save();
+    EXPECT_EQ(bytesOf(file), kNewLine);
+    struct stat after {};
+    ::stat(file.c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the same file, written in place";
+    EXPECT_EQ(files.changes, c.changes);
+
+    for (const FileCall failing : {FileCall::WriteAt, FileCall::SetEnd, FileCall::Flush}) {
+      write(file, oldBytes);
+      files = {};
+      files.fail(c.refused, EACCES);
+      // The in-place write's, after any made to the temporary file.
+      files.fail(failing, ENOSPC,
+                 c.refused == FileCall::Replace && failing != FileCall::SetEnd ? 2 : 1);
+      EXPECT_EQ(saveFailure().reason(), L"No space left on device.");
+      EXPECT_EQ(bytesOf(file), oldBytes) << static_cast<int>(failing);
+    }
   }
   EXPECT_EQ(temporariesLeft(), 0u);
 }
 
 TEST_F(WriterKeeps, AnInPlaceWriteThatCannotBeUndoneSaysSoAndGivesTheOldKey) {
   write(file, kOldLine);
-  failSteps({{WriteStep::CreatingTemporary, EACCES},
-             {WriteStep::WritingInPlace, ENOSPC},
-             {WriteStep::RestoringInPlace, EIO}});
+  files.fail(FileCall::CreateNew, EACCES);
+  files.fail(FileCall::WriteAt, ENOSPC, 1);
+  files.fail(FileCall::WriteAt, EIO, 2);  // the old bytes' way back
   const StorageError e = saveFailure();
   EXPECT_EQ(e.kind(), StorageFailure::SystemError);
   EXPECT_EQ(e.path(), storage::keyFilePath(installPath()));
@@ -410,66 +455,110 @@ TEST_F(WriterKeeps, AnInPlaceWriteThatCannotBeUndoneSaysSoAndGivesTheOldKey) {
 
 // A replace may fail half-way, as ReplaceFileW does with ERROR_UNABLE_TO_MOVE_REPLACEMENT: the key
 // file gone, and the new file under its own name.
-fs::path keyFileToLose;
-unsigned long replaceLosingTheKeyFile(storage::WriteStep step) {
-  if (step != WriteStep::ReplacingKeyFile) return testing_support::failChosenSteps(step);
-  fs::remove(keyFileToLose);
-  return EIO;
-}
-
 TEST_F(WriterKeeps, AReplaceThatFailsHalfWayIsFinishedOrSaysWhereTheNewLineIs) {
-  keyFileToLose = file;
-  failSteps({});
-  storage::setWriteFaultHook(replaceLosingTheKeyFile);
+  int replaces = 0;
+  files.before = [&](FileCall call) -> storage::os::Error {
+    if (call != FileCall::Replace || ++replaces > 1) return 0;
+    fs::remove(file);
+    return EIO;
+  };
   write(file, kOldLine);
   save();
   EXPECT_EQ(bytesOf(file), kNewLine);
   EXPECT_EQ(temporariesLeft(), 0u);
 
   write(file, kOldLine);
-  testing_support::failingSteps = {{WriteStep::MovingIntoPlace, EACCES}};
+  replaces = 0;
+  files.fail(FileCall::Replace, EACCES, 4);  // giving the new file the key file's name
   const std::wstring reason = saveFailure().reason();
   ASSERT_EQ(filesInFolder(), 1u);
   const fs::path newFile = fs::directory_iterator(content)->path();
-  EXPECT_EQ(reason,
-            L"Input/output error.\r\nThe key file may now be missing. Its new line is in \"" +
-                newFile.wstring() + L"\". The Access key it held before was \"OLD\".");
+  EXPECT_EQ(
+      reason,
+      L"The key file is no longer there: the replace gave up its name, and the new file could "
+      L"not take it. Its new line is in \"" +
+          newFile.wstring() + L"\". The Access key it held before was \"OLD\".");
   EXPECT_EQ(bytesOf(newFile), kNewLine);
 
   // Not even an old one is a leftover while the key file is missing.
-  storage::setWriteFaultHook(nullptr);
+  files = {};
   fs::last_write_time(newFile, fs::last_write_time(newFile) - std::chrono::minutes(2));
   save();
   EXPECT_EQ(bytesOf(newFile), kNewLine);
 }
 
-// What the user is told when one step of a save fails, and that the old line then stays.
-TEST_F(WriterKeeps, EachFailingStepReachesTheUserAsItsOwnError) {
+// Another copy's replace may move the key file aside for a moment, as Wine's does.
+TEST_F(WriterKeeps, AReplaceThatMeetsTheKeyFileAwayForAMomentIsTriedAgain) {
+  write(file, kOldLine);
+  const fs::path aside = elsewhere / "moved-aside";
+  int replaces = 0;
+  files.before = [&](FileCall call) -> storage::os::Error {
+    if (call != FileCall::Replace || ++replaces > 1) return 0;
+    fs::rename(file, aside);
+    fs::rename(aside, file);
+    return ENOENT;
+  };
+  save();
+  EXPECT_EQ(bytesOf(file), kNewLine);
+  EXPECT_EQ(temporariesLeft(), 0u);
+  EXPECT_EQ(replaces, 2);
+}
+
+// What the user is told when one call of a save fails, and that the old line then stays.
+TEST_F(WriterKeeps, EachFailingCallReachesTheUserAsItsOwnError) {
   struct Case {
-    WriteStep step;
-    unsigned long error;
+    std::vector<std::pair<FileCall, storage::os::Error>> failing;
     StorageFailure kind;
     std::wstring reason;
   };
   for (const Case& c : std::vector<Case>{
-           {WriteStep::CreatingTemporary, ENOSPC, StorageFailure::SystemError,
+           {{{FileCall::CreateNew, ENOSPC}},
+            StorageFailure::SystemError,
             L"No space left on device."},
-           {WriteStep::WritingTemporary, ENOSPC, StorageFailure::SystemError,
+           {{{FileCall::WriteAt, ENOSPC}},
+            StorageFailure::SystemError,
             L"No space left on device."},
-           {WriteStep::ReplacingKeyFile, EACCES, StorageFailure::AccessDenied,
+           {{{FileCall::Flush, EIO}}, StorageFailure::SystemError, L"Input/output error."},
+           {{{FileCall::KeepState, EACCES}}, StorageFailure::AccessDenied, L"Permission denied."},
+           {{{FileCall::Replace, EACCES}, {FileCall::OpenInPlace, EACCES}},
+            StorageFailure::AccessDenied,
             L"Permission denied."},
-           {WriteStep::ReplacingKeyFile, ENOENT, StorageFailure::FileNotFound,
+           {{{FileCall::Replace, ENOENT}},
+            StorageFailure::FileNotFound,
             L"No such file or directory."},
-           {WriteStep::ReplacingKeyFile, EXDEV, StorageFailure::SystemError,
+           {{{FileCall::Replace, EXDEV}},
+            StorageFailure::SystemError,
             L"Invalid cross-device link."},
        }) {
     write(file, kOldLine);
-    failSteps({{c.step, c.error}});
+    files = {};
+    for (const auto& [call, error] : c.failing) files.fail(call, error);
     const StorageError e = saveFailure();
-    EXPECT_EQ(e.kind(), c.kind) << c.error;
+    EXPECT_EQ(e.kind(), c.kind) << e.what();
     EXPECT_EQ(e.reason(), c.reason);
-    EXPECT_EQ(bytesOf(file), kOldLine) << c.error;
-    EXPECT_EQ(temporariesLeft(), 0u) << c.error;
+    EXPECT_EQ(bytesOf(file), kOldLine) << e.what();
+    EXPECT_EQ(temporariesLeft(), 0u) << e.what();
+  }
+}
+
+// Windows' own words for a replace that gave up the key file's name say that the file kept it:
+// the report says what the program found instead.
+TEST(IncompleteWriteReport, SaysTheKeyFileIsGoneAndWhereItsNewLineIs) {
+  const std::wstring path = L"C:\\Q\\Firefox\\chrome\\content\\quorvantis.ini";
+  const std::wstring newFile = path + L".0badcafe.tmp";
+  for (const wchar_t* systemReason :
+       {L"Unable to move the replacement file to the file to be replaced. The file to be replaced "
+        L"has retained its original name.",
+        L"Unable to move the replacement file to the file to be replaced. The file to be replaced "
+        L"has been renamed using the backup name."}) {
+    const storage::IncompleteWrite failure(
+        StorageError(StorageFailure::SystemError, storage::kWriteFailed, path, systemReason),
+        kOldLine, newFile);
+    EXPECT_EQ(storage::incompleteWriteReason(failure),
+              L"The key file is no longer there: the replace gave up its name, and the new file "
+              L"could not take it. Its new line is in "
+              L"\"C:\\Q\\Firefox\\chrome\\content\\quorvantis.ini.0badcafe.tmp\". The Access key "
+              L"it held before was \"OLD\".");
   }
 }
 

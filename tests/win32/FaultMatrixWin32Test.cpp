@@ -5,26 +5,29 @@
 #include "storage/FileAccess.h"
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
+#include "tests/support/FaultyFiles.h"
 #include "tests/win32/InstallFolder.h"
 
 namespace {
 
 using storage::StorageError;
 using storage::StorageFailure;
+using testsupport::FileCall;
 using testsupport::InstallFolder;
 
 constexpr char kOldLine[] = "var accessKey = \"OLD-KEY\";\r\n";
 
 class FaultMatrix : public ::testing::Test {
  protected:
-  void TearDown() override { storage::setWriteFaultHook(nullptr); }
-
-  std::wstring readKey() { return storage::readCurrentAccessKey(folder.path()); }
+  std::wstring readKey() {
+    return storage::readCurrentAccessKey(storage::systemFileOperations(), folder.path());
+  }
   StorageError saveFailure(const wchar_t* key) {
-    return testsupport::failureOf([&] { storage::saveNewAccessKey(folder.path(), key); });
+    return testsupport::failureOf([&] { storage::saveNewAccessKey(files, folder.path(), key); });
   }
 
   InstallFolder folder;
+  testsupport::FaultyFiles files;
 };
 
 TEST_F(FaultMatrix, TheKeyIsFoundAtTheStartOfAHugeLine) {
@@ -36,7 +39,6 @@ TEST_F(FaultMatrix, TheKeyIsFoundAtTheStartOfAHugeLine) {
 
 // Which kind of error each of Windows' codes is; the old line stays and no temporary file does.
 TEST_F(FaultMatrix, WindowsCodesReachTheUserAsTheirKindInTheSystemsWords) {
-  static DWORD code;
   const struct {
     DWORD code;
     StorageFailure kind;
@@ -46,10 +48,8 @@ TEST_F(FaultMatrix, WindowsCodesReachTheUserAsTheirKindInTheSystemsWords) {
                {ERROR_PATH_NOT_FOUND, StorageFailure::PathNotFound}};
   for (const auto& c : cases) {
     testsupport::writeBytes(folder.keyFile(), kOldLine);
-    code = c.code;
-    storage::setWriteFaultHook([](storage::WriteStep step) -> unsigned long {
-      return step == storage::WriteStep::WritingTemporary ? code : 0;
-    });
+    files = {};
+    files.fail(FileCall::WriteAt, c.code, 1);
     const StorageError error = saveFailure(L"NEW-KEY");
     EXPECT_EQ(error.kind(), c.kind) << c.code;
     EXPECT_EQ(error.reason(), storage::systemErrorText(c.code));
@@ -82,25 +82,24 @@ DWORD crashWhileSaving(const std::wstring& installPath) {
   return code;
 }
 
-TEST_F(FaultMatrix, ACrashBeforeTheReplaceKeepsTheOldKeyAndTheNextRunTidiesUp) {
+TEST_F(FaultMatrix, ACrashBeforeTheReplaceKeepsTheOldKeyAndALaterSaveTidiesUp) {
   testsupport::writeBytes(folder.keyFile(), kOldLine);
   EXPECT_EQ(crashWhileSaving(folder.path()), 9u);
   EXPECT_EQ(testsupport::readBytes(folder.keyFile()), kOldLine);
   ASSERT_EQ(testsupport::entriesIn(folder.contentFolder()).size(), 2u);
-
   EXPECT_EQ(readKey(), L"OLD-KEY");
-  ASSERT_EQ(testsupport::entriesIn(folder.contentFolder()).size(), 2u)
-      << "too fresh to be a leftover";
+
   const std::wstring notOurs = folder.contentFolder() + L"\\quorvantis.ini.backup.tmp";
   testsupport::writeBytes(notOurs, "kept");
+  storage::saveNewAccessKey(files, folder.path(), L"NEXT-KEY");
+  ASSERT_EQ(testsupport::entriesIn(folder.contentFolder()).size(), 3u)
+      << "too fresh to be a leftover";
   for (const std::wstring& name : testsupport::entriesIn(folder.contentFolder())) {
     testsupport::makeOlder(folder.contentFolder() + L"\\" + name, 120);
   }
-  EXPECT_EQ(readKey(), L"OLD-KEY");
+  storage::saveNewAccessKey(files, folder.path(), L"NEW-KEY");
   EXPECT_EQ(testsupport::entriesIn(folder.contentFolder()).size(), 2u);
   EXPECT_EQ(testsupport::readBytes(notOurs), "kept");
-
-  storage::saveNewAccessKey(folder.path(), L"NEW-KEY");
   EXPECT_EQ(readKey(), L"NEW-KEY");
 }
 
@@ -110,11 +109,12 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::string_view(argv[1]) == "--crash-while-saving") {
     wchar_t installPath[MAX_PATH];
     GetEnvironmentVariableW(L"CRASH_INSTALL_PATH", installPath, MAX_PATH);
-    storage::setWriteFaultHook([](storage::WriteStep step) -> unsigned long {
-      if (step == storage::WriteStep::ReplacingKeyFile) ExitProcess(9);
+    testsupport::FaultyFiles crashing;
+    crashing.before = [](FileCall call) -> storage::os::Error {
+      if (call == FileCall::Replace) ExitProcess(9);
       return 0;
-    });
-    storage::saveNewAccessKey(installPath, L"NEW-KEY");
+    };
+    storage::saveNewAccessKey(crashing, installPath, L"NEW-KEY");
     return 0;
   }
   ::testing::InitGoogleTest(&argc, argv);

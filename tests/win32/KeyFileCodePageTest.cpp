@@ -50,8 +50,12 @@ class KeyFileInCodePage : public ::testing::Test {
     ASSERT_NE(sample, nullptr) << "no sample text for code page " << GetACP();
   }
 
-  std::wstring read() { return storage::readCurrentAccessKey(install.path()); }
-  void save(const std::wstring& key) { storage::saveNewAccessKey(install.path(), key); }
+  std::wstring read() {
+    return storage::readCurrentAccessKey(storage::systemFileOperations(), install.path());
+  }
+  void save(const std::wstring& key) {
+    storage::saveNewAccessKey(storage::systemFileOperations(), install.path(), key);
+  }
 
   testsupport::InstallFolder install;
   const CodePageSample* sample = nullptr;

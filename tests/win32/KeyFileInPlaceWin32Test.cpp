@@ -10,7 +10,7 @@
 #include "storage/FileAccess.h"
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
-#include "tests/support/WriteFaults.h"
+#include "tests/support/FaultyFiles.h"
 #include "tests/win32/InstallFolder.h"
 #include "win32/ScopedHandle.h"
 
@@ -18,9 +18,7 @@ namespace {
 
 using storage::StorageError;
 using storage::StorageFailure;
-using storage::WriteStep;
-using testing_support::failSteps;
-using testing_support::stepsTaken;
+using testsupport::FileCall;
 using testsupport::readBytes;
 using testsupport::writeBytes;
 
@@ -40,9 +38,7 @@ DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_
 
 class KeyFileKeeps : public ::testing::Test {
  protected:
-  void TearDown() override { storage::setWriteFaultHook(nullptr); }
-
-  void save() { storage::saveNewAccessKey(install.path(), L"NEW-KEY"); }
+  void save() { storage::saveNewAccessKey(files, install.path(), L"NEW-KEY"); }
   StorageError saveFailure() {
     return testsupport::failureOf([this] { save(); });
   }
@@ -51,6 +47,7 @@ class KeyFileKeeps : public ::testing::Test {
   }
 
   testsupport::InstallFolder install;
+  testsupport::FaultyFiles files;
 };
 
 TEST_F(KeyFileKeeps, HiddenSystemAndNotIndexedStayOnTheReplacedFile) {
@@ -93,8 +90,9 @@ TEST_F(KeyFileKeeps, AFolderThatRefusesNewFilesIsWrittenInPlaceOrPutBack) {
     writeBytes(install.keyFile(), oldBytes);
     SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_HIDDEN);
     const ULONGLONG identity = fileIndexOf(install.keyFile());
-    failSteps({{WriteStep::CreatingTemporary, ERROR_ACCESS_DENIED},
-               {WriteStep::FlushingInPlace, flushFails ? ERROR_DISK_FULL : 0}});
+    files = {};
+    files.fail(FileCall::CreateNew, ERROR_ACCESS_DENIED);
+    if (flushFails) files.fail(FileCall::Flush, ERROR_DISK_FULL, 1);
     if (flushFails) {
       EXPECT_EQ(saveFailure().reason(), storage::systemErrorText(ERROR_DISK_FULL));
     } else {
@@ -109,14 +107,14 @@ TEST_F(KeyFileKeeps, AFolderThatRefusesNewFilesIsWrittenInPlaceOrPutBack) {
 
 TEST_F(KeyFileKeeps, OnlyADeniedTemporaryFileLeadsToTheInPlaceWrite) {
   writeBytes(install.keyFile(), kOldLine);
-  failSteps({{WriteStep::CreatingTemporary, ERROR_DISK_FULL}});
+  files.fail(FileCall::CreateNew, ERROR_DISK_FULL);
   EXPECT_EQ(saveFailure().reason(), storage::systemErrorText(ERROR_DISK_FULL));
-  EXPECT_EQ(stepsTaken, std::vector<WriteStep>{WriteStep::CreatingTemporary});
+  EXPECT_EQ(files.changes, std::vector<FileCall>{FileCall::CreateNew});
   EXPECT_EQ(readBytes(install.keyFile()), kOldLine);
 
   // A key file that is not there yet cannot be written in place either.
   DeleteFileW(install.keyFile().c_str());
-  failSteps({{WriteStep::CreatingTemporary, ERROR_ACCESS_DENIED}});
+  files.fail(FileCall::CreateNew, ERROR_ACCESS_DENIED);
   EXPECT_EQ(saveFailure().kind(), StorageFailure::AccessDenied);
   expectOnly({});
 }
@@ -124,29 +122,32 @@ TEST_F(KeyFileKeeps, OnlyADeniedTemporaryFileLeadsToTheInPlaceWrite) {
 TEST_F(KeyFileKeeps, AReadOnlyKeyFileIsRefusedBeforeTheFolderIsTried) {
   writeBytes(install.keyFile(), kOldLine);
   ASSERT_TRUE(SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_READONLY));
-  failSteps({});
   EXPECT_EQ(saveFailure().kind(), StorageFailure::AccessDenied);
-  EXPECT_TRUE(stepsTaken.empty());
+  EXPECT_TRUE(files.changes.empty());
   EXPECT_EQ(readBytes(install.keyFile()), kOldLine);
 }
 
 // A reader that shares writing but not deletion keeps the replace from taking the file's name.
 // Wine checks sharing within one process as Windows does, so this process can be that reader.
-TEST_F(KeyFileKeeps, AKeyFileHeldWithoutDeleteSharingIsWrittenInPlace) {
+// Where no program holds it, the replace fails as ReplaceFileW reports such a hold, or as Windows
+// refuses a user who may write the key file but not delete it, which Wine as root never does.
+TEST_F(KeyFileKeeps, AKeyFileThatCannotBeReplacedIsWrittenInPlace) {
   struct Case {
     const char* holder;
-    DWORD access;  // 0: none, the replace fails as ReplaceFileW reports it instead
+    DWORD access;     // 0: none
+    DWORD replacing;  // how the replace fails, or 0
   };
-  const Case cases[] = {{"reading", GENERIC_READ},
-                        {"reading and writing", GENERIC_READ | GENERIC_WRITE},
-                        {"ERROR_UNABLE_TO_REMOVE_REPLACED", 0}};
+  const Case cases[] = {{"reading", GENERIC_READ, 0},
+                        {"reading and writing", GENERIC_READ | GENERIC_WRITE, 0},
+                        {"ERROR_UNABLE_TO_REMOVE_REPLACED", 0, ERROR_UNABLE_TO_REMOVE_REPLACED},
+                        {"ERROR_ACCESS_DENIED", 0, ERROR_ACCESS_DENIED}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.holder);
     writeBytes(install.keyFile(), kOldLine + std::string(5000, 'x'));
     SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_HIDDEN);
     const ULONGLONG identity = fileIndexOf(install.keyFile());
-    failSteps({{WriteStep::ReplacingKeyFile,
-                c.access ? ERROR_SUCCESS : ERROR_UNABLE_TO_REMOVE_REPLACED}});
+    files = {};
+    files.fail(FileCall::Replace, c.replacing);
     win32::ScopedFile holder(c.access ? CreateFileW(install.keyFile().c_str(), c.access,
                                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                     OPEN_EXISTING, 0, nullptr)
@@ -166,7 +167,7 @@ TEST_F(KeyFileKeeps, AKeyFileHeldWithoutSharingIsNotWrittenInPlace) {
   win32::ScopedFile holder(CreateFileW(install.keyFile().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                        nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(holder);
-  failSteps({{WriteStep::CreatingTemporary, ERROR_ACCESS_DENIED}});
+  files.fail(FileCall::CreateNew, ERROR_ACCESS_DENIED);
   EXPECT_EQ(saveFailure().reason(), storage::systemErrorText(ERROR_SHARING_VIOLATION));
   holder.reset();
   EXPECT_EQ(readBytes(install.keyFile()), kOldLine);

@@ -13,7 +13,7 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   try {
-    storage::saveNewAccessKey(argv[1], argv[2]);
+    storage::saveNewAccessKey(storage::systemFileOperations(), argv[1], argv[2]);
   } catch (const storage::StorageError& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;

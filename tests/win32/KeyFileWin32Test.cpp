@@ -32,11 +32,13 @@ void expectPathAndReasonIn(const StorageError& error, const std::wstring& path) 
 class KeyFileOnDisk : public ::testing::Test {
  protected:
   StorageError saveFailure(const std::wstring& installPath) {
-    return failureOf([&] { storage::saveNewAccessKey(installPath, L"NEW"); });
+    return failureOf(
+        [&] { storage::saveNewAccessKey(storage::systemFileOperations(), installPath, L"NEW"); });
   }
   StorageError saveFailure() { return saveFailure(install.path()); }
   StorageError readFailure() {
-    return failureOf([&] { storage::readCurrentAccessKey(install.path()); });
+    return failureOf(
+        [&] { storage::readCurrentAccessKey(storage::systemFileOperations(), install.path()); });
   }
 
   // No temporary file stays beside the key file, whatever happened.
@@ -54,9 +56,10 @@ class KeyFileOnDisk : public ::testing::Test {
 };
 
 TEST_F(KeyFileOnDisk, SavingCreatesThenReplacesOnlyTheKeyFile) {
-  storage::saveNewAccessKey(install.path(), L"FIRST-KEY-0123456789");
+  storage::saveNewAccessKey(storage::systemFileOperations(), install.path(),
+                            L"FIRST-KEY-0123456789");
   expectOnlyTheKeyFile();
-  storage::saveNewAccessKey(install.path(), L"K2");
+  storage::saveNewAccessKey(storage::systemFileOperations(), install.path(), L"K2");
   EXPECT_EQ(readBytes(install.keyFile()), "var accessKey = \"K2\";\r\n");
   expectOnlyTheKeyFile();
 }
@@ -72,9 +75,9 @@ TEST_F(KeyFileOnDisk, AKeyFilePastMaxPathIsSavedAndRead) {
     end = keyFile.find_first_of(L"\\/", end + 1);
     CreateDirectoryW(keyFile.substr(0, end).c_str(), nullptr);
   }
-  storage::saveNewAccessKey(installPath, L"FIRST");
-  storage::saveNewAccessKey(installPath, L"DEEP");
-  EXPECT_EQ(storage::readCurrentAccessKey(installPath), L"DEEP");
+  storage::saveNewAccessKey(storage::systemFileOperations(), installPath, L"FIRST");
+  storage::saveNewAccessKey(storage::systemFileOperations(), installPath, L"DEEP");
+  EXPECT_EQ(storage::readCurrentAccessKey(storage::systemFileOperations(), installPath), L"DEEP");
   EXPECT_EQ(testsupport::entriesIn(keyFile.substr(0, folderEnd)),
             std::vector<std::wstring>{L"quorvantis.ini"});
 }
@@ -126,7 +129,8 @@ TEST_F(KeyFileOnDisk, SavesOnceTheHolderLetsGoDuringTheRetry) {
     Sleep(200);
     holder.reset();
   });
-  EXPECT_NO_THROW(storage::saveNewAccessKey(install.path(), L"NEW"));
+  EXPECT_NO_THROW(
+      storage::saveNewAccessKey(storage::systemFileOperations(), install.path(), L"NEW"));
   release.join();
   EXPECT_EQ(readBytes(install.keyFile()), "var accessKey = \"NEW\";\r\n");
   expectOnlyTheKeyFile();

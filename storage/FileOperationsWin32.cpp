@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "storage/FileSystem.h"
 #include "storage/LongPath.h"
 #include "storage/StorageError.h"
+#include "storage/SystemFileOperations.h"
 #include "win32/ScopedHandle.h"
 
 namespace storage {
@@ -69,6 +69,7 @@ const ErrorCodes kErrorCodes{
     // How the replace fails while another program keeps the file open without sharing its
     // deletion: the check before ReplaceFileW, or ReplaceFileW itself.
     {ERROR_SHARING_VIOLATION, ERROR_UNABLE_TO_REMOVE_REPLACED},
+    {ERROR_FILE_NOT_FOUND, ERROR_UNABLE_TO_MOVE_REPLACEMENT, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2},
 };
 
 NativePath nativePath(const std::wstring& path) {
@@ -89,7 +90,7 @@ std::wstring shownPath(const NativePath& path) { return withoutExtendedLengthPre
 
 void FileTraits::close(Handle handle) { CloseHandle(handle); }
 
-Error inspect(const NativePath& path, FileFacts& facts) {
+Error SystemFileOperations::inspect(const NativePath& path, FileFacts& facts) {
   facts = FileFacts{path};
   // Only the file's attributes are asked for, which neither another program's sharing nor the
   // file's own permissions stand in the way of; a folder opens too, to be refused as such.
@@ -110,29 +111,30 @@ Error inspect(const NativePath& path, FileFacts& facts) {
   return ERROR_SUCCESS;
 }
 
-Error openForReading(const NativePath& path, File& file) {
+Error SystemFileOperations::openForReading(const NativePath& path, File& file) {
   return open(path, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, file);
 }
 
-Error createNew(const NativePath& path, File& file) {
+Error SystemFileOperations::createNew(const NativePath& path, File& file) {
   return open(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, file);
 }
 
-Error openInPlace(const NativePath& path, File& file) {
+Error SystemFileOperations::openInPlace(const NativePath& path, File& file) {
   // A program that holds the file open for writing has to be allowed to keep it.
   return open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
               0, file);
 }
 
-Error read(const File& file, char* buffer, std::size_t size, std::size_t& got) {
+Error SystemFileOperations::read(const File& file, char* buffer, std::size_t size,
+                                 std::size_t& got) {
   DWORD count = 0;
   const BOOL done = ReadFile(file.get(), buffer, static_cast<DWORD>(size), &count, nullptr);
   got = count;
   return resultOf(done);
 }
 
-Error writeAt(const File& file, std::uint64_t offset, std::string_view bytes,
-              std::size_t& written) {
+Error SystemFileOperations::writeAt(const File& file, std::uint64_t offset, std::string_view bytes,
+                                    std::size_t& written) {
   OVERLAPPED at{};
   at.Offset = static_cast<DWORD>(offset);
   at.OffsetHigh = static_cast<DWORD>(offset >> 32);
@@ -143,16 +145,18 @@ Error writeAt(const File& file, std::uint64_t offset, std::string_view bytes,
   return resultOf(done);
 }
 
-Error flush(const File& file) { return resultOf(FlushFileBuffers(file.get())); }
+Error SystemFileOperations::flush(const File& file) {
+  return resultOf(FlushFileBuffers(file.get()));
+}
 
-Error setEnd(const File& file, std::uint64_t size) {
+Error SystemFileOperations::setEnd(const File& file, std::uint64_t size) {
   LARGE_INTEGER end;
   end.QuadPart = static_cast<LONGLONG>(size);
   if (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) return GetLastError();
   return resultOf(SetEndOfFile(file.get()));
 }
 
-Error keepState(const NativePath& path, const FileFacts& replaced) {
+Error SystemFileOperations::keepState(const NativePath& path, const FileFacts& replaced) {
   const DWORD kept = replaced.keptState;
   return resultOf(
       SetFileAttributesW(systemPath(path).c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL));
@@ -161,7 +165,7 @@ Error keepState(const NativePath& path, const FileFacts& replaced) {
 // With no backup name, ReplaceFileW's ERROR_UNABLE_TO_MOVE_REPLACEMENT leaves the target gone and
 // the replacement under its own name; ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 leaves the same, the old
 // file under a name of the system's choice. The writer finishes either by what it finds.
-Error replace(const NativePath& replacement, const NativePath& target) {
+Error SystemFileOperations::replace(const NativePath& replacement, const NativePath& target) {
   const std::wstring from = systemPath(replacement);
   const std::wstring to = systemPath(target);
   if (GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES) {
@@ -172,22 +176,20 @@ Error replace(const NativePath& replacement, const NativePath& target) {
                                nullptr, nullptr));
 }
 
-Error remove(const NativePath& path) { return resultOf(DeleteFileW(systemPath(path).c_str())); }
+Error SystemFileOperations::remove(const NativePath& path) {
+  return resultOf(DeleteFileW(systemPath(path).c_str()));
+}
 
-std::vector<FolderEntry> entriesIn(const NativePath& folder) {
+std::vector<FolderEntry> SystemFileOperations::entriesIn(const NativePath& folder) {
   std::vector<FolderEntry> entries;
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  const auto ticks = [](const FILETIME& time) {
-    return static_cast<std::int64_t>((ULONGLONG{time.dwHighDateTime} << 32) | time.dwLowDateTime);
-  };
-  constexpr std::int64_t kTicksPerSecond = 10'000'000;
+  constexpr ULONGLONG kTicksPerSecond = 10'000'000;
   WIN32_FIND_DATAW found;
   const win32::ScopedFind search(FindFirstFileW(systemPath(folder + L"*").c_str(), &found));
   if (!search) return entries;
   do {
-    entries.push_back(
-        {found.cFileName, (ticks(now) - ticks(found.ftLastWriteTime)) / kTicksPerSecond});
+    const ULONGLONG ticks = (ULONGLONG{found.ftLastWriteTime.dwHighDateTime} << 32) |
+                            found.ftLastWriteTime.dwLowDateTime;
+    entries.push_back({found.cFileName, static_cast<std::int64_t>(ticks / kTicksPerSecond)});
   } while (FindNextFileW(search.get(), &found));
   return entries;
 }

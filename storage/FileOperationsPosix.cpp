@@ -8,11 +8,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 
-#include "storage/FileSystem.h"
 #include "storage/StorageError.h"
+#include "storage/SystemFileOperations.h"
 
 namespace storage {
 
@@ -29,6 +28,12 @@ Error open(const NativePath& path, int flags, File& file) {
   return 0;
 }
 
+struct FolderTraits {
+  using Handle = DIR*;
+  static Handle invalid() { return nullptr; }
+  static void close(Handle directory) { ::closedir(directory); }
+};
+
 // ENOENT says "file not found" only when the folder it should be in exists.
 Error missingOrPathError(const NativePath& path) {
   const NativePath folder = path.substr(0, path.find_last_of('/') + 1);
@@ -39,7 +44,8 @@ Error missingOrPathError(const NativePath& path) {
 }  // namespace
 
 // No other program can keep a rename from taking the file's name here.
-const ErrorCodes kErrorCodes{ENOENT, ENOTDIR, EEXIST, {EACCES, EPERM, EROFS, EISDIR}, {}, {}};
+const ErrorCodes kErrorCodes{ENOENT, ENOTDIR, EEXIST,  {EACCES, EPERM, EROFS, EISDIR},
+                             {},     {},      {ENOENT}};
 
 NativePath nativePath(const std::wstring& path) {
   NativePath native = toUtf8(path);
@@ -53,7 +59,7 @@ std::wstring shownPath(const NativePath& path) { return fromUtf8(path); }
 
 void FileTraits::close(Handle handle) { ::close(handle); }
 
-Error inspect(const NativePath& path, FileFacts& facts) {
+Error SystemFileOperations::inspect(const NativePath& path, FileFacts& facts) {
   facts = FileFacts{path};
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return errno == ENOENT ? 0 : errno;
@@ -70,20 +76,23 @@ Error inspect(const NativePath& path, FileFacts& facts) {
   return 0;
 }
 
-Error openForReading(const NativePath& path, File& file) {
+Error SystemFileOperations::openForReading(const NativePath& path, File& file) {
   const Error error = open(path, O_RDONLY, file);
   return error == ENOENT ? missingOrPathError(path) : error;
 }
 
-Error createNew(const NativePath& path, File& file) {
+Error SystemFileOperations::createNew(const NativePath& path, File& file) {
   const Error error = open(path, O_WRONLY | O_CREAT | O_EXCL, file);
   // With O_CREAT, a missing name is a missing folder.
   return error == ENOENT ? ENOTDIR : error;
 }
 
-Error openInPlace(const NativePath& path, File& file) { return open(path, O_RDWR, file); }
+Error SystemFileOperations::openInPlace(const NativePath& path, File& file) {
+  return open(path, O_RDWR, file);
+}
 
-Error read(const File& file, char* buffer, std::size_t size, std::size_t& got) {
+Error SystemFileOperations::read(const File& file, char* buffer, std::size_t size,
+                                 std::size_t& got) {
   ssize_t count;
   do {
     count = ::read(file.get(), buffer, size);
@@ -93,8 +102,8 @@ Error read(const File& file, char* buffer, std::size_t size, std::size_t& got) {
   return 0;
 }
 
-Error writeAt(const File& file, std::uint64_t offset, std::string_view bytes,
-              std::size_t& written) {
+Error SystemFileOperations::writeAt(const File& file, std::uint64_t offset, std::string_view bytes,
+                                    std::size_t& written) {
   ssize_t count;
   do {
     count = ::pwrite(file.get(), bytes.data(), bytes.size(), static_cast<off_t>(offset));
@@ -104,33 +113,34 @@ Error writeAt(const File& file, std::uint64_t offset, std::string_view bytes,
   return 0;
 }
 
-Error flush(const File& file) { return resultOf(::fsync(file.get())); }
+Error SystemFileOperations::flush(const File& file) { return resultOf(::fsync(file.get())); }
 
-Error setEnd(const File& file, std::uint64_t size) {
+Error SystemFileOperations::setEnd(const File& file, std::uint64_t size) {
   return resultOf(::ftruncate(file.get(), static_cast<off_t>(size)));
 }
 
-Error keepState(const NativePath& path, const FileFacts& replaced) {
+Error SystemFileOperations::keepState(const NativePath& path, const FileFacts& replaced) {
   return resultOf(::chmod(path.c_str(), static_cast<mode_t>(replaced.keptState)));
 }
 
-Error replace(const NativePath& replacement, const NativePath& target) {
+Error SystemFileOperations::replace(const NativePath& replacement, const NativePath& target) {
   return resultOf(::rename(replacement.c_str(), target.c_str()));
 }
 
-Error remove(const NativePath& path) { return resultOf(::unlink(path.c_str())); }
+Error SystemFileOperations::remove(const NativePath& path) {
+  return resultOf(::unlink(path.c_str()));
+}
 
-std::vector<FolderEntry> entriesIn(const NativePath& folder) {
+std::vector<FolderEntry> SystemFileOperations::entriesIn(const NativePath& folder) {
   std::vector<FolderEntry> entries;
-  DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
+  const base::Unique<FolderTraits> directory(::opendir(folder.empty() ? "." : folder.c_str()));
   if (!directory) return entries;
-  const std::time_t now = std::time(nullptr);
-  while (const dirent* entry = ::readdir(directory)) {
+  while (const dirent* entry = ::readdir(directory.get())) {
     struct stat info {};
-    const bool known = ::lstat((folder + entry->d_name).c_str(), &info) == 0;
-    entries.push_back({entry->d_name, known ? now - info.st_mtime : 0});
+    // An entry without a known time cannot be told old.
+    if (::lstat((folder + entry->d_name).c_str(), &info) == 0)
+      entries.push_back({entry->d_name, std::int64_t{info.st_mtime}});
   }
-  ::closedir(directory);
   return entries;
 }
 
