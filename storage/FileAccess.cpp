@@ -46,6 +46,7 @@ std::basic_string<Char> temporaryPath(const std::basic_string<Char>& target, std
   return path;
 }
 
+// Writes all of `content` at `offset`.
 Error writeAll(FileOperations& files, const File& file, std::uint64_t offset,
                std::string_view content) {
   while (!content.empty()) {
@@ -124,8 +125,8 @@ bool isKnownToExist(FileOperations& files, const NativePath& path) {
   return files.inspect(path, facts) == 0 && facts.exists;
 }
 
-// Another copy's replace may hold the key file's name for a moment, as Wine's moves the file aside
-// before it moves the new one in.
+// A failure that may pass: another program letting go of the file, or another copy's replace,
+// which under Wine moves the key file aside for a moment, having put it back.
 bool isPassing(FileOperations& files, Error error, const NativePath& target) {
   return isAmong(error, os::kErrorCodes.transient) ||
          (isAmong(error, os::kErrorCodes.targetAway) && isKnownToExist(files, target));
@@ -192,11 +193,13 @@ ReplaceFailure tryReplace(FileOperations& files, const FileFacts& target, const 
   Error error = writeAll(files, temporary.file(), 0, content);
   if (!error) error = files.flush(temporary.file());
   temporary.close();
-  // Nothing while the target is missing, as a temporary file may then hold the only copy of its
-  // line.
-  if (!error && target.exists) removeLeftovers(files, target.finalPath, temporary.path());
-  // Given to the new file before the replace, so that the key file never shows without them.
-  if (!error && target.exists) error = files.keepState(temporary.path(), target);
+  if (!error && target.exists) {
+    // Not while the target is missing, as a temporary file may then hold the only copy of its
+    // line.
+    removeLeftovers(files, target.finalPath, temporary.path());
+    // Given to the new file before the replace, so that the key file never shows without them.
+    error = files.keepState(temporary.path(), target);
+  }
   if (error) return {error, ReplaceFailure::Stage::WritingTemporary};
   error = putInPlace(files, temporary.path(), target.finalPath);
   if (error && !isKnownToExist(files, target.finalPath)) {
