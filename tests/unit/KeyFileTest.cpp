@@ -294,8 +294,8 @@ TEST_F(KeyFileOnDisk, ACrashBeforeTheReplaceKeepsTheOldKeyAndALaterSaveTidiesUp)
   EXPECT_EQ(read(), L"LAST");
 }
 
-// Another copy's temporary file, of the age its folder's clock gives it, beside a save: only one
-// that the folder's clock makes old goes, however far that clock is from this computer's.
+// Another copy's temporary file beside a save, this much older than the save's own: only one a
+// minute older goes, however far the folder's clock is from this computer's.
 TEST_F(KeyFileOnDisk, LeftoversAreAgedOnTheFoldersOwnClock) {
   const fs::path other = content / "quorvantis.ini.0badcafe.tmp";
   const struct {
@@ -303,15 +303,22 @@ TEST_F(KeyFileOnDisk, LeftoversAreAgedOnTheFoldersOwnClock) {
     std::chrono::seconds age;
     bool stays;
   } cases[] = {
-      {-300, std::chrono::seconds(0), true},    {300, std::chrono::seconds(0), true},
-      {-300, std::chrono::seconds(-600), true}, {0, std::chrono::seconds(50), true},
-      {-300, std::chrono::seconds(120), false}, {300, std::chrono::seconds(120), false},
+      {-300, std::chrono::seconds(0), true},   {300, std::chrono::seconds(0), true},
+      {0, std::chrono::seconds(-600), true},   {0, std::chrono::seconds(59), true},
+      {-300, std::chrono::seconds(60), false}, {300, std::chrono::seconds(120), false},
   };
   for (const auto& c : cases) {
     writeFile(kOldLine);
     std::ofstream(other) << "var accessKey = \"OTHER";
-    fs::last_write_time(other, fs::file_time_type::clock::now() - c.age);
     files.folderClockAhead = c.folderClockAhead;
+    files.before = [&](FileCall call) -> storage::os::Error {
+      if (call != FileCall::EntriesIn) return 0;
+      for (const auto& entry : fs::directory_iterator(content)) {
+        if (entry.path().extension() == ".tmp" && entry.path() != other)
+          fs::last_write_time(other, entry.last_write_time() - c.age);
+      }
+      return 0;
+    };
     save();
     EXPECT_EQ(fs::exists(other), c.stays) << c.folderClockAhead << " s ahead, " << c.age.count();
     EXPECT_EQ(fileBytes(), kNewLine);
