@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks a built UpdateAccessKey.exe: icon, logo, version and manifest resources, the PE
-# hardening flags, that it imports nothing but system DLLs and none of COM's, and that it stays
-# within 360,000 bytes.
+# hardening flags, that it imports nothing but system DLLs, none of COM's and no function that
+# Windows 7 lacks, and that it stays within 360,000 bytes.
 # Usage: check_resources.sh EXE
 set -uo pipefail
 
@@ -188,6 +188,19 @@ for dll in $dlls; do
   grep -Eiq "$system" <<<"$dll" || fail "imports $dll, which is not a system DLL"
   # COM is loaded when a label is first announced, never at start-up.
   grep -Eiq '^(ole32|oleacc|oleaut32)\.dll$' <<<"$dll" && fail "imports $dll at start-up"
+done
+# Windows 7, the oldest that the manifest and _WIN32_WINNT declare, lacks these (some come with an
+# update only). Its loader refuses to start a program that imports one: the program must look
+# them up at run time.
+newer_than_7='SetDefaultDllDirectories|AddDllDirectory|RemoveDllDirectory|GetDpiForWindow|GetDpiForSystem|'
+newer_than_7+='GetSystemMetricsForDpi|AdjustWindowRectExForDpi|SystemParametersInfoForDpi|'
+newer_than_7+='SetThreadDpiAwarenessContext|SetProcessDpiAwarenessContext|EnableNonClientDpiScaling|'
+newer_than_7+='GetDpiForMonitor|SetProcessDpiAwareness|GetSystemTimePreciseAsFileTime|CreateFile2|CopyFile2'
+imported=$(awk '/^The Import Tables/ { on = 1 } /^The (Export|Function) Table|^PE File Base/ { on = 0 }
+  on && NF == 3 && $2 ~ /^[0-9]+$/ { print $3 }' <<<"$headers")
+[[ -n $imported ]] || fail "no imported functions found"
+for function in $(grep -Ex "$newer_than_7" <<<"$imported"); do
+  fail "imports $function, which Windows 7 lacks"
 done
 size=$(stat -c %s "$exe")
 ((size <= 360000)) || fail "the program is $size bytes, over 360,000"

@@ -197,12 +197,11 @@ std::vector<FolderEntry> SystemFileOperations::entriesIn(const NativePath& folde
 }  // namespace os
 
 std::wstring systemErrorText(unsigned long code) {
-  wchar_t* buffer = nullptr;
+  win32::ScopedLocal<wchar_t> buffer;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = length ? std::wstring(buffer, length) : std::wstring();
-  LocalFree(buffer);
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
+  std::wstring text = length ? std::wstring(buffer.get(), length) : std::wstring();
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
     text.pop_back();
   }

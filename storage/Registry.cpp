@@ -2,24 +2,24 @@
 
 #include <bit>
 
+#include "base/Unique.h"
+
 namespace storage {
 
 namespace {
 
-class OpenedKey {
- public:
-  explicit OpenedKey(RegistryApi& registry) : registry_(registry) {}
-  ~OpenedKey() {
-    if (key != 0) registry_.closeKey(key);
-  }
-  OpenedKey(const OpenedKey&) = delete;
-  OpenedKey& operator=(const OpenedKey&) = delete;
-
-  RegistryApi::Key key = 0;
-
- private:
-  RegistryApi& registry_;
+// The key belongs to the registry it came from, which closes it.
+struct OpenedKeyTraits {
+  struct Handle {
+    RegistryApi* registry;
+    RegistryApi::Key key;
+    // Whichever registry: no key, nothing to close.
+    bool operator==(const Handle& other) const { return key == other.key; }
+  };
+  static Handle invalid() { return {nullptr, 0}; }
+  static void close(Handle opened) { opened.registry->closeKey(opened.key); }
 };
+using OpenedKey = base::Unique<OpenedKeyTraits>;
 
 // A string value's text: everything before the first NUL, or all of it when it has none.
 std::wstring textBeforeNul(std::u16string_view units) {
@@ -32,14 +32,15 @@ std::wstring textBeforeNul(std::u16string_view units) {
 std::optional<std::wstring> readRegistryString(RegistryApi& registry, RegistryRoot root,
                                                std::wstring_view subKey,
                                                std::wstring_view valueName) {
-  OpenedKey opened(registry);
   // A failed open leaves the key at 0, so the queries below fail and decide for it.
-  registry.openKey(root, std::wstring(subKey), &opened.key);
+  RegistryApi::Key key = 0;
+  registry.openKey(root, std::wstring(subKey), &key);
+  const OpenedKey opened({&registry, key});
 
   const std::wstring name(valueName);
   std::uint32_t type = 0;
   std::uint32_t size = 0;
-  registry.queryValue(opened.key, name, &type, nullptr, &size);
+  registry.queryValue(key, name, &type, nullptr, &size);
   if (type != kRegSz) return std::nullopt;
 
   // Blanks stand where the data query writes less than the size query promised. An odd last byte
@@ -49,8 +50,8 @@ std::optional<std::wstring> readRegistryString(RegistryApi& registry, RegistryRo
   const size_t units = size / 2;
   std::u16string buffer(units + size % 2, u' ');
   std::uint32_t scratchType = 0;
-  if (registry.queryValue(opened.key, name, &scratchType,
-                          reinterpret_cast<std::uint8_t*>(buffer.data()), &size) != kRegSuccess) {
+  if (registry.queryValue(key, name, &scratchType, reinterpret_cast<std::uint8_t*>(buffer.data()),
+                          &size) != kRegSuccess) {
     return std::nullopt;
   }
   return textBeforeNul(std::u16string_view(buffer).substr(0, units));

@@ -26,10 +26,8 @@ int dpiOfWindow(HWND hwnd) {
   static const auto getDpiForWindow =
       win32::systemFunction<UINT(WINAPI*)(HWND)>(user32(), "GetDpiForWindow");
   if (getDpiForWindow) return static_cast<int>(getDpiForWindow(hwnd));
-  HDC dc = GetDC(hwnd);
-  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-  ReleaseDC(hwnd, dc);
-  return dpi;
+  const win32::ScopedWindowDc dc({hwnd, GetDC(hwnd)});
+  return GetDeviceCaps(dc.get().dc, LOGPIXELSY);
 }
 
 RECT windowRectForClient(int width, int height, DWORD style, DWORD exStyle, int dpi) {
@@ -289,14 +287,13 @@ void Form1Window::onDrawLogo(const DRAWITEMSTRUCT& item) {
   if (!logo_) return;
   BITMAP info{};
   GetObjectW(logo_.get(), sizeof info, &info);
-  HDC source = CreateCompatibleDC(item.hDC);
-  const HGDIOBJ previous = SelectObject(source, logo_.get());
+  const win32::ScopedMemoryDc source(CreateCompatibleDC(item.hDC));
+  // After the DC's owner, so that the logo is taken out before the DC is deleted.
+  const win32::ScopedSelection selected({source.get(), SelectObject(source.get(), logo_.get())});
   // The logo keeps its size against the layout: 1:1 at 96 DPI, scaled smoothly above.
   SetStretchBltMode(item.hDC, HALFTONE);
-  StretchBlt(item.hDC, area.left, area.top, area.right - area.left, area.bottom - area.top, source,
-             0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-  SelectObject(source, previous);
-  DeleteDC(source);
+  StretchBlt(item.hDC, area.left, area.top, area.right - area.left, area.bottom - area.top,
+             source.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
 }
 
 void Form1Window::onActivate(bool active) {

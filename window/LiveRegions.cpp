@@ -35,40 +35,36 @@ HMODULE ole32() {
 
 }  // namespace
 
-LiveRegions::~LiveRegions() {
-  if (services_) services_->Release();
-  if (comStarted_) {
-    if (const auto uninitialize =
-            win32::systemFunction<CoUninitializeFunction>(ole32(), "CoUninitialize")) {
-      uninitialize();
-    }
-  }
-}
+LiveRegions::LiveRegions() = default;
+LiveRegions::~LiveRegions() = default;
 
 void LiveRegions::unmarkAll() {
   MSAAPROPID property = kLiveSettingProperty;
   for (HWND label : marked_) {
-    services_->ClearHwndProps(label, OBJID_CLIENT, CHILDID_SELF, &property, 1);
+    services_.get()->ClearHwndProps(label, OBJID_CLIENT, CHILDID_SELF, &property, 1);
   }
   marked_.clear();
 }
 
 IAccPropServices* LiveRegions::services() {
-  if (comTried_) return services_;
+  if (comTried_) return services_.get();
   comTried_ = true;
   const auto initialize = win32::systemFunction<CoInitializeExFunction>(ole32(), "CoInitializeEx");
   const auto create = win32::systemFunction<CoCreateInstanceFunction>(ole32(), "CoCreateInstance");
   if (!initialize || !create) return nullptr;
   // S_FALSE: this thread had COM already, and still owes the matching CoUninitialize.
   const HRESULT started = initialize(nullptr, COINIT_APARTMENTTHREADED);
-  comStarted_ = SUCCEEDED(started);
-  if (!comStarted_ && started != RPC_E_CHANGED_MODE) return nullptr;
+  if (SUCCEEDED(started)) {
+    com_.reset(win32::systemFunction<CoUninitializeFunction>(ole32(), "CoUninitialize"));
+  } else if (started != RPC_E_CHANGED_MODE) {
+    return nullptr;
+  }
   void* created = nullptr;
   if (SUCCEEDED(
           create(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices, &created))) {
-    services_ = static_cast<IAccPropServices*>(created);
+    services_.reset(static_cast<IAccPropServices*>(created));
   }
-  return services_;
+  return services_.get();
 }
 
 void LiveRegions::mark(HWND label, Announcement urgency) {

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "win32/ScopedHandle.h"
 #include "window/WindowOperations.h"
 
 struct IAccPropServices;
@@ -18,7 +19,8 @@ inline constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONC
 
 class LiveRegions {
  public:
-  LiveRegions() = default;
+  // Out of line, as the service's owner needs its complete type.
+  LiveRegions();
   ~LiveRegions();
   LiveRegions(const LiveRegions&) = delete;
   LiveRegions& operator=(const LiveRegions&) = delete;
@@ -34,8 +36,9 @@ class LiveRegions {
   void mark(HWND label, Announcement urgency);
 
   bool comTried_ = false;
-  bool comStarted_ = false;
-  IAccPropServices* services_ = nullptr;
+  // In this order, so that the service is released before COM ends.
+  win32::ScopedComStart com_;
+  win32::ScopedCom<IAccPropServices> services_;
   std::vector<HWND> marked_;
 };
 

@@ -10,6 +10,7 @@
 #include "storage/AnsiText.h"
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
+#include "storage/Utf8.h"
 
 namespace {
 

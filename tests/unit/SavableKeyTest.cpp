@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "storage/KeyFile.h"
-#include "storage/StorageError.h"
+#include "storage/Utf8.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
 #include "tests/support/FailureOf.h"
+#include "tests/support/ScopedWin32.h"
 #include "win32/ScopedHandle.h"
 
 namespace testsupport {

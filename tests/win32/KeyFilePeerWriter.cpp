@@ -14,6 +14,7 @@
 
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
+#include "storage/Utf8.h"
 #include "tests/win32/InstallFolder.h"
 
 namespace {

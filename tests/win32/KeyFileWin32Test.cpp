@@ -8,8 +8,8 @@
 
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
+#include "tests/support/ScopedWin32.h"
 #include "tests/win32/InstallFolder.h"
-#include "win32/ScopedHandle.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "storage/Registry.h"
 #include "storage/RegistryWin32.h"
-#include "win32/ScopedHandle.h"
+#include "tests/support/ScopedWin32.h"
 
 namespace {
 
