@@ -12,6 +12,7 @@
 
 #include "storage/StorageError.h"
 #include "storage/SystemFileOperations.h"
+#include "storage/Utf8.h"
 
 namespace storage {
 

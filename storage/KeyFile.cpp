@@ -7,6 +7,7 @@
 #include "storage/AnsiText.h"
 #include "storage/FileAccess.h"
 #include "storage/StorageError.h"
+#include "storage/Utf8.h"
 
 namespace storage {
 

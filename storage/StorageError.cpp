@@ -1,5 +1,7 @@
 #include "storage/StorageError.h"
 
+#include "storage/Utf8.h"
+
 namespace storage {
 
 namespace {

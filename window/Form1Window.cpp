@@ -5,6 +5,7 @@
 
 #include "resources/resource.h"
 #include "storage/StorageError.h"
+#include "storage/Utf8.h"
 #include "win32/SystemFunction.h"
 #include "window/ReadableColour.h"
 

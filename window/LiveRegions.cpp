@@ -28,8 +28,7 @@ using CoUninitializeFunction = void(WINAPI*)();
 
 HMODULE ole32() {
   // Loaded once, for the rest of the process, as COM expects of its own library.
-  static const HMODULE library =
-      LoadLibraryExW(L"ole32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  static const HMODULE library = win32::systemLibrary(L"ole32.dll");
   return library;
 }
 

@@ -11,6 +11,7 @@
 #include "storage/KeyFile.h"
 #include "storage/LongPath.h"
 #include "storage/StorageError.h"
+#include "storage/Utf8.h"
 #include "tests/support/FailureOf.h"
 #include "tests/support/FaultyFiles.h"
 

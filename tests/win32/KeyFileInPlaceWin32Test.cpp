@@ -12,7 +12,7 @@
 #include "storage/StorageError.h"
 #include "tests/support/FaultyFiles.h"
 #include "tests/win32/InstallFolder.h"
-#include "win32/ScopedHandle.h"
+#include "tests/support/ScopedWin32.h"
 
 namespace {
 

@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
 #include <thread>
 
+#include "win32/SystemFunction.h"
 #include "window/LiveRegions.h"
 
 namespace {
@@ -34,6 +36,19 @@ TEST(LiveRegions, EndOnlyTheComThatTheyStarted) {
       if (c.before) CoUninitialize();
     }).join();
   }
+}
+
+// COM's library by its full System32 path, as Windows 7 without update KB2533623 refuses the
+// search flag that would keep other folders out.
+TEST(LiveRegions, LoadComFromSystem32) {
+  wchar_t system32[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(system32, MAX_PATH);
+  wchar_t loaded[MAX_PATH] = L"";
+  GetModuleFileNameW(win32::systemLibrary(L"ole32.dll"), loaded, MAX_PATH);
+  EXPECT_EQ(CompareStringOrdinal(
+                loaded, -1, (std::wstring(system32, length) + L"\\ole32.dll").c_str(), -1, TRUE),
+            CSTR_EQUAL);
+  EXPECT_EQ(win32::systemLibrary(L"no-such-library.dll"), nullptr);
 }
 
 }  // namespace
