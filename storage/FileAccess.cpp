@@ -16,6 +16,8 @@ using os::File;
 using os::FileFacts;
 using os::NativePath;
 
+constinit os::SystemFileOperations systemOperations;
+
 constexpr std::size_t kBlockSize = 64 * 1024;
 constexpr std::size_t kLargestWrite = 16 * kBlockSize;
 constexpr int kTemporaryNameAttempts = 100;
@@ -274,10 +276,7 @@ std::string temporaryPathFor(const std::string& target, std::uint32_t number) {
   return temporaryPath(target, number);
 }
 
-FileOperations& systemFileOperations() {
-  static os::SystemFileOperations system;
-  return system;
-}
+FileOperations& systemFileOperations() { return systemOperations; }
 
 WriteMethod chooseWriteMethod(bool targetExists, unsigned long linkCount, ReplaceRefusal refusal) {
   if (!targetExists) return WriteMethod::Replace;

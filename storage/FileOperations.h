@@ -88,7 +88,6 @@ class FileOperations {
   using File = os::File;
   using NativePath = os::NativePath;
 
-  virtual ~FileOperations() = default;
   // A missing file is no error: `facts.exists` stays false.
   virtual Error inspect(const NativePath& path, os::FileFacts& facts) = 0;
   virtual Error openForReading(const NativePath& path, File& file) = 0;
@@ -111,6 +110,10 @@ class FileOperations {
   // The entries in `folder` (ending in a separator, or empty for the current folder). Best effort:
   // none where it cannot be listed.
   virtual std::vector<os::FolderEntry> entriesIn(const NativePath& folder) = 0;
+
+ protected:
+  // Never deleted through this interface: the system's lives as long as the program.
+  ~FileOperations() = default;
 };
 
 // The file operations of the system that the program runs on.

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include <cwchar>
 
 namespace win32 {
 
@@ -17,10 +17,13 @@ Function systemFunction(HMODULE library, const char* name) {
 // A library of System32, loaded by its full path: LOAD_LIBRARY_SEARCH_SYSTEM32 would do the same,
 // but Windows 7 without update KB2533623 refuses the flag. Null where it cannot be loaded.
 inline HMODULE systemLibrary(const wchar_t* name) {
-  wchar_t folder[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  return LoadLibraryW((std::wstring(folder, length) + L'\\' + name).c_str());
+  wchar_t path[MAX_PATH];
+  const UINT folder = GetSystemDirectoryW(path, MAX_PATH);
+  const size_t length = wcslen(name);
+  if (folder == 0 || folder + 1 + length >= MAX_PATH) return nullptr;
+  path[folder] = L'\\';
+  wmemcpy(path + folder + 1, name, length + 1);
+  return LoadLibraryW(path);
 }
 
 }  // namespace win32
