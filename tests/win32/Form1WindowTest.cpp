@@ -112,6 +112,43 @@ TEST_F(Form1WindowTest, AColourSchemeChangeRepaintsTheKeyReadableAtOnce) {
   EXPECT_GT(black, white) << "on the scheme's face";
 }
 
+// Wine never sends WM_DPICHANGED: it comes here as Windows sends it when the window moves to a
+// screen of 144 DPI and back. The way back keeps the window's own rectangle, so that nothing
+// but the program itself invalidates the controls.
+TEST_F(Form1WindowTest, ADpiChangeLeavesEveryVisibleControlToRepaint) {
+  load();
+  RECT suggested;
+  GetWindowRect(form1(), &suggested);
+  suggested.right = suggested.left + 900;
+  suggested.bottom = suggested.top + 500;
+  for (const WORD dpi : {144, 96}) {
+    SCOPED_TRACE(dpi);
+    pixelsIn(Control::Label2, 0);
+    for (const window::ControlDesign& d : window::kControls) {
+      ASSERT_FALSE(GetUpdateRect(item(d.control), nullptr, FALSE))
+          << window::controlName(d.control);
+    }
+    SendMessageW(form1(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+    for (const window::ControlDesign& d : window::kControls) {
+      if (IsWindowVisible(item(d.control))) {
+        EXPECT_TRUE(GetUpdateRect(item(d.control), nullptr, FALSE))
+            << window::controlName(d.control);
+      }
+    }
+  }
+}
+
+// Windows asks before it suggests a rectangle: the answer holds the client area of 806 by 435
+// pixels that the design takes at 144 DPI, in Wine's frame at that DPI.
+TEST_F(Form1WindowTest, TheSizeAskedForANewDpiHoldsTheDesignsClientArea) {
+  constexpr UINT kGetDpiScaledSize = 0x02E4;  // WM_GETDPISCALEDSIZE, past this build's WINVER
+  SIZE size{1, 1};
+  EXPECT_TRUE(SendMessageW(form1(), kGetDpiScaledSize, 144, reinterpret_cast<LPARAM>(&size)));
+  EXPECT_EQ(size.cx, 806 + 10);
+  EXPECT_EQ(size.cy, 435 + 38);
+}
+
 // Hooks in this thread: one refuses to make windows of one class, one records the window's
 // changes of its keyboard cues.
 const wchar_t* refusedClass = nullptr;
