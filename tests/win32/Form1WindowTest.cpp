@@ -393,7 +393,8 @@ TEST(Form1Window, TheNotFoundMessageAndTheConfirmationAreLiveRegionEvents) {
 }
 
 // Tab moves to the next control that can take the focus, Enter and Esc press nothing, as neither
-// button is a default or cancel button, and Space presses the button with the focus.
+// button is a default or cancel button, and Space presses the button with the focus. The box
+// keeps what was typed until a key is saved.
 TEST(Form1Window, TheKeyboardWalksTheControlsThatCanTakeTheFocus) {
   using Steps = std::vector<std::pair<std::vector<UINT>, Control>>;
   const Control exit = Control::Command_Exit, update = Control::Command_Update,
@@ -431,6 +432,7 @@ TEST(Form1Window, TheKeyboardWalksTheControlsThatCanTakeTheFocus) {
       shown.press(keys);
       EXPECT_EQ(GetFocus(), item(focus))
           << "after " << keys.size() << " keys, on " << nameOf(focus);
+      EXPECT_EQ(textOf(item(text1)), shown.storage.saved.empty() ? walk.typed : L"");
     }
     EXPECT_EQ(shown.storage.saved, walk.saved);
     EXPECT_EQ(IsWindowVisible(item(Control::Label5)), !walk.saved.empty());
