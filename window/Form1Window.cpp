@@ -16,6 +16,7 @@ namespace {
 constexpr int kFontTenthsOfPoint = 83;  // 8.25 pt: the classic dialog font's size
 constexpr int kPointsPerInch = 72;
 constexpr BYTE kRussianCharset = 204;
+constexpr UINT kGetDpiScaledSize = 0x02E4;  // WM_GETDPISCALEDSIZE, Windows 10 1703 on
 
 HMODULE user32() {
   static const HMODULE library = GetModuleHandleW(L"user32.dll");
@@ -31,17 +32,13 @@ int dpiOfWindow(HWND hwnd) {
   return GetDeviceCaps(dc.get().dc, LOGPIXELSY);
 }
 
-RECT windowRectForClient(int width, int height, DWORD style, DWORD exStyle, int dpi) {
+// False where the system could not work out the frame.
+bool adjustToWindowRect(RECT& rect, DWORD style, DWORD exStyle, int dpi) {
   static const auto adjustForDpi =
       win32::systemFunction<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(
           user32(), "AdjustWindowRectExForDpi");
-  RECT rect{0, 0, width, height};
-  if (adjustForDpi) {
-    adjustForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi));
-  } else {
-    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
-  }
-  return rect;
+  return adjustForDpi ? adjustForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi))
+                      : AdjustWindowRectEx(&rect, style, FALSE, exStyle);
 }
 
 HFONT createDialogFont(int dpi, int weight, BYTE charset) {
@@ -156,17 +153,19 @@ HFONT Form1Window::fontOf(Control control) const {
   return control == Control::Label2 ? boldFont_.get() : regularFont_.get();
 }
 
-SIZE Form1Window::frameSize(int dpi) const {
+std::optional<SIZE> Form1Window::frameSize(int dpi) const {
   const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_.get(), GWL_STYLE));
   const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_.get(), GWL_EXSTYLE));
-  const RECT frame = windowRectForClient(scaled(kClientWidth, dpi), scaled(kClientHeight, dpi),
-                                         style, exStyle, dpi);
-  return {frame.right - frame.left, frame.bottom - frame.top};
+  RECT frame{0, 0, scaled(kClientWidth, dpi), scaled(kClientHeight, dpi)};
+  if (!adjustToWindowRect(frame, style, exStyle, dpi)) return std::nullopt;
+  return SIZE{frame.right - frame.left, frame.bottom - frame.top};
 }
 
 void Form1Window::placeCentred(int dpi) {
   // Centred on the screen the window first appears on: the one it would be on at this size.
-  const SIZE size = frameSize(dpi);
+  // Without a frame to go by, the client area's size is the nearest.
+  const SIZE size =
+      frameSize(dpi).value_or(SIZE{scaled(kClientWidth, dpi), scaled(kClientHeight, dpi)});
   RECT frame;
   GetWindowRect(hwnd_.get(), &frame);
   frame.right = frame.left + size.cx;
@@ -191,7 +190,13 @@ void Form1Window::layOut(int dpi) {
                scaled(design.width, dpi), scaled(design.height, dpi), FALSE);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(design.control)), FALSE);
   }
-  InvalidateRect(hwnd_.get(), nullptr, TRUE);
+  repaintAll();
+}
+
+void Form1Window::repaintAll() {
+  // WS_CLIPCHILDREN keeps the window's own invalidation out of its controls.
+  RedrawWindow(hwnd_.get(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 LRESULT CALLBACK Form1Window::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -241,6 +246,13 @@ LRESULT Form1Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED:
       onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
+    case kGetDpiScaledSize:
+      // The design's client area exactly, where the system's linear guess would scale the frame.
+      if (const std::optional<SIZE> size = frameSize(static_cast<int>(wParam))) {
+        *reinterpret_cast<SIZE*>(lParam) = *size;
+        return TRUE;
+      }
+      return FALSE;
     case WM_DESTROY:
       liveRegions_.unmarkAll();          // while the labels still exist
       if (running_) PostQuitMessage(0);  // run() tells an error from a normal end
@@ -278,8 +290,7 @@ void Form1Window::onColoursChanged() {
   highContrast_ = highContrastIsOn();
   // The controls of Common Controls 6 take their colours again only when told.
   for (HWND control : controls_) SendMessageW(control, WM_SYSCOLORCHANGE, 0, 0);
-  RedrawWindow(hwnd_.get(), nullptr, nullptr,
-               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  repaintAll();
 }
 
 void Form1Window::onDrawLogo(const DRAWITEMSTRUCT& item) {

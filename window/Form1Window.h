@@ -68,11 +68,14 @@ class Form1Window final : public WindowOperations {
   // Moves and scales the controls and fonts to a new DPI; the caller places the window.
   void layOut(int dpi);
   HFONT fontOf(Control control) const;
-  SIZE frameSize(int dpi) const;
+  // The window's size for the design's client area at `dpi`; none where the system gives no frame.
+  std::optional<SIZE> frameSize(int dpi) const;
   void onCommand(int id, int code);
   LRESULT onControlColour(HDC dc, HWND control);
   // The colour scheme or high contrast changed: colours are taken again and everything repaints.
   void onColoursChanged();
+  // Invalidates the window, its frame and every control.
+  void repaintAll();
   void onDrawLogo(const DRAWITEMSTRUCT& item);
   void onActivate(bool active);
   void onDpiChanged(int dpi, const RECT& suggested);

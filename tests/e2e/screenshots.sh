@@ -52,7 +52,7 @@ start_probe
 
 # shoot NAME: the window, once it has drawn, into OUTDIR/NAME.png; then it is closed.
 shoot() {
-  probe colour Command_Exit >/dev/null
+  probe drawn Command_Exit
   import -window root -crop "$SIZE+0+0" +repage "$out/$1.png"
   probe close >/dev/null
   probe wait-exit >/dev/null
