@@ -144,16 +144,19 @@ Error putInPlace(FileOperations& files, const NativePath& replacement, const Nat
   return error;
 }
 
+// Appends the rest of the open file to `bytes`.
+Error readAll(FileOperations& files, const File& file, std::string& bytes) {
+  return readBlocks(files, file, [&bytes](std::string_view block) {
+    bytes.append(block);
+    return false;
+  });
+}
+
 // The file's bytes, or none where they cannot be read.
 std::string bytesOf(FileOperations& files, const NativePath& path) {
   std::string bytes;
   File file;
-  if (files.openForReading(path, file) == 0) {
-    readBlocks(files, file, [&bytes](std::string_view block) {
-      bytes.append(block);
-      return false;
-    });
-  }
+  if (files.openForReading(path, file) == 0) readAll(files, file, bytes);
   return bytes;
 }
 
@@ -233,11 +236,8 @@ void writeInPlace(FileOperations& files, const FileFacts& target, const std::wst
   if (const Error error = files.openInPlace(target.finalPath, file))
     throw systemFailure(kWriteFailed, path, error);
   std::string oldBytes;
-  const Error readError = readBlocks(files, file, [&oldBytes](std::string_view block) {
-    oldBytes.append(block);
-    return false;
-  });
-  if (readError) throw systemFailure(kWriteFailed, path, readError);
+  if (const Error error = readAll(files, file, oldBytes))
+    throw systemFailure(kWriteFailed, path, error);
   const Error error = overwrite(files, file, content);
   if (!error) return;
   if (overwrite(files, file, oldBytes))

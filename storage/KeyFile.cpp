@@ -212,9 +212,7 @@ std::wstring incompleteWriteReason(const IncompleteWrite& e) {
   std::wstring reason =
       e.newFile().empty()
           ? e.reason() + L"\r\nThe key file may now be incomplete."
-          : L"The key file is no longer there: the replace gave up its name, and the new file "
-            L"could not take it. Its new line is in \"" +
-                e.newFile() + L"\".";
+          : L"The key file is no longer there. Its new line is in \"" + e.newFile() + L"\".";
   // The user may have no other note of the key that the file held.
   if (const std::optional<std::string> oldKey = findAccessKey(e.oldBytes())) {
     reason += L" The Access key it held before was \"" + fromAnsi(*oldKey) + L"\".";

@@ -481,11 +481,8 @@ TEST_F(WriterKeeps, AReplaceThatFailsHalfWayIsFinishedOrSaysWhereTheNewLineIs) {
   const std::wstring reason = saveFailure().reason();
   ASSERT_EQ(filesInFolder(), 1u);
   const fs::path newFile = fs::directory_iterator(content)->path();
-  EXPECT_EQ(
-      reason,
-      L"The key file is no longer there: the replace gave up its name, and the new file could "
-      L"not take it. Its new line is in \"" +
-          newFile.wstring() + L"\". The Access key it held before was \"OLD\".");
+  EXPECT_EQ(reason, L"The key file is no longer there. Its new line is in \"" + newFile.wstring() +
+                        L"\". The Access key it held before was \"OLD\".");
   EXPECT_EQ(bytesOf(newFile), kNewLine);
 
   // Not even an old one is a leftover while the key file is missing.
@@ -563,8 +560,7 @@ TEST(IncompleteWriteReport, SaysTheKeyFileIsGoneAndWhereItsNewLineIs) {
         StorageError(StorageFailure::SystemError, storage::kWriteFailed, path, systemReason),
         kOldLine, newFile);
     EXPECT_EQ(storage::incompleteWriteReason(failure),
-              L"The key file is no longer there: the replace gave up its name, and the new file "
-              L"could not take it. Its new line is in "
+              L"The key file is no longer there. Its new line is in "
               L"\"C:\\Q\\Firefox\\chrome\\content\\quorvantis.ini.0badcafe.tmp\". The Access key "
               L"it held before was \"OLD\".");
   }
