@@ -25,6 +25,10 @@ case $action in
     wineserver -w
     start_display "$(grep -o '"id"' "$ROOT/tests/screens.json" | wc -l)"
     printf 'DISPLAY=%s XVFB_PID=%s\n' "$DISPLAY" "$XVFB_PID" >"$dir/display"
+    # The locales that tests pick code pages with, built here as a new machine has none: Wine
+    # names files in the locale's character set, so a folder named in any script needs a real one.
+    mkdir "$dir/locales"
+    for locale in en_US ru_RU; do localedef -i "$locale" -f UTF-8 "$dir/locales/$locale.UTF-8"; done
     ;;
   run)
     # shellcheck disable=SC1091
@@ -32,7 +36,8 @@ case $action in
     # CTest names the screen as id:N,slots:1; without a resource file, the first one.
     screen=${CTEST_RESOURCE_GROUP_0_SCREENS:-id:0,}
     screen=${screen#id:}
-    export DISPLAY="$DISPLAY.${screen%%,*}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    export DISPLAY="$DISPLAY.${screen%%,*}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+      LOCPATH="$dir/locales"
     WINEPREFIX=$(mktemp -d "$dir/prefix.XXXXXX")
     export WINEPREFIX
     trap 'wineserver -k 2>/dev/null || true; chmod -R u+w "$WINEPREFIX"; rm -rf "$WINEPREFIX"' EXIT

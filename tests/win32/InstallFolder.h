@@ -83,7 +83,8 @@ class InstallFolder {
   InstallFolder() {
     wchar_t temp[MAX_PATH + 1];
     const std::wstring base = std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)) +
-                              L"UpdateAccessKeyTests-" + std::to_wstring(GetCurrentProcessId());
+                              L"UpdateAccessKeyTests \u0141\u00f3d\u017a \u6771\u4eac-" +
+                              std::to_wstring(GetCurrentProcessId());
     for (int n = 0; path_.empty(); ++n) {
       const std::wstring candidate = base + L'-' + std::to_wstring(n);
       if (CreateDirectoryW(candidate.c_str(), nullptr)) path_ = candidate;

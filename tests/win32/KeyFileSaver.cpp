@@ -1,6 +1,7 @@
-// Saves one key with the real writer, for tests that set the scene on the Unix side of Wine:
+// Saves one key with the real writer, and prints the key then read back, for tests that set the
+// scene on the Unix side of Wine:
 //   KeyFileSaver.exe INSTALL-FOLDER KEY
-// Exits with 0 once saved, or prints the error and exits with 1.
+// Exits with 0 once saved and read, or prints the error and exits with 1.
 #include <cstdio>
 #include <string>
 
@@ -14,6 +15,9 @@ int wmain(int argc, wchar_t** argv) {
   }
   try {
     storage::saveNewAccessKey(storage::systemFileOperations(), argv[1], argv[2]);
+    std::printf("%s\n", storage::toUtf8(
+                            storage::readCurrentAccessKey(storage::systemFileOperations(), argv[1]))
+                            .c_str());
   } catch (const storage::StorageError& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;

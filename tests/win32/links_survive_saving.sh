@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Saving through links, set up on the Unix side, where Wine shows them to Windows programs:
 #   links_survive_saving.sh KeyFileSaver.exe
-# Each case checks the links, the bytes of the file behind them, and that no temporary file stays.
+# Each case checks the links, the bytes of the file behind them, the key read back through them, and
+# that no temporary file stays.
 set -euo pipefail
 
 saver=$1
@@ -22,7 +23,11 @@ scene() {
   mkdir -p "$root/install/Firefox/chrome" "$root/elsewhere"
   printf '%s\n' "$old" >"$root/elsewhere/quorvantis.ini"
 }
-save() { wine "$saver" "Z:${root//\//\\}\\install" NEW-KEY || fail "the save failed"; }
+save() {
+  local read_back
+  read_back=$(wine "$saver" "Z:${root//\//\\}\\install" NEW-KEY | tr -d '\r') || fail "the save failed"
+  [ "$read_back" = NEW-KEY ] || fail "read back '$read_back' through the link"
+}
 expect_bytes() { [ "$(cat "$1")" = "$2" ] || fail "$1 holds '$(cat "$1")'"; }
 expect_link() { [ "$(readlink "$1")" = "$2" ] || fail "$1 is no longer a link to $2"; }
 expect_no_temporary() {
