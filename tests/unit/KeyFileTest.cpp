@@ -520,6 +520,8 @@ TEST_F(WriterKeeps, EachFailingCallReachesTheUserAsItsOwnError) {
            {{{FileCall::CreateNew, ENOSPC}},
             StorageFailure::SystemError,
             L"No space left on device."},
+           // Every name that a temporary file could take is taken: the writer stops looking.
+           {{{FileCall::CreateNew, EEXIST}}, StorageFailure::SystemError, L"File exists."},
            {{{FileCall::WriteAt, ENOSPC}},
             StorageFailure::SystemError,
             L"No space left on device."},
