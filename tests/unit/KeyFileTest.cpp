@@ -9,6 +9,7 @@
 
 #include "storage/FileAccess.h"
 #include "storage/KeyFile.h"
+#include "storage/KeyStorage.h"
 #include "storage/LongPath.h"
 #include "storage/StorageError.h"
 #include "storage/Utf8.h"
@@ -90,6 +91,8 @@ TEST(KeyFileReader, StopsOnceTheKeyIsKnown) {
   EXPECT_TRUE(scanner.take("c\";"));
   EXPECT_TRUE(scanner.take(std::string(1000, 'x')));
   EXPECT_EQ(scanner.key(), "abc");
+  storage::AccessKeyScanner noKey;
+  EXPECT_TRUE(noKey.take("no key\n")) << "a first line without a key ends the search too";
 }
 
 constexpr char kOldLine[] = "var accessKey = \"OLD\";\r\n";
@@ -165,6 +168,24 @@ TEST_F(KeyFileOnDisk, AKeyTheLineCannotCarryIsRefusedBeforeAnythingIsTouched) {
             L"the key on one line, which it would split.\r\n\u0141 (U+0141): this computer saves "
             L"the key file in code page 1252, which has no such characters, so others would be "
             L"saved in their place.");
+}
+
+// What the window is given reads and writes the key file through the operations it was handed.
+TEST_F(KeyFileOnDisk, TheInstalledStorageUsesTheFileOperationsItIsHanded) {
+  struct NoRegistry final : storage::RegistryApi {
+    long openKey(storage::RegistryRoot, const std::wstring&, Key*) override { return 2; }
+    long queryValue(Key, const std::wstring&, std::uint32_t*, std::uint8_t*,
+                    std::uint32_t*) override {
+      return 2;
+    }
+    void closeKey(Key) override {}
+  } registry;
+  storage::InstalledKeyStorage storage(registry, files);
+  storage.saveNewAccessKey(installPath(), L"HANDED");
+  EXPECT_EQ(fileBytes(), "var accessKey = \"HANDED\";\r\n");
+  files.fail(FileCall::OpenForReading, EIO);
+  EXPECT_EQ(failureOf([&] { storage.readCurrentAccessKey(installPath()); }).reason(),
+            L"Input/output error.");
 }
 
 TEST_F(KeyFileOnDisk, TheFileHoldsTheLineInTheAnsiCodePage) {
