@@ -93,10 +93,10 @@ void readFileBlocks(FileOperations& files, const std::wstring& path, const wchar
 // Writes `content` to the file that `path` names, behind any link, keeping its attributes: by
 // default to a new file beside it, flushed, then put in its place in one step; where that would
 // split hard links, where the new file or the replace is refused, or where another program holds
-// the file open, in place, with the old bytes written back if that fails. A read-only file is refused. Nothing is left behind on
-// failure but a new file that the key file's name could not be given back to. A replace also
-// removes what an interrupted write left beside the file. Throws StorageError, or IncompleteWrite
-// where the failure could not be undone.
+// the file open, in place, with the old bytes written back if that fails. A read-only file is
+// refused. Nothing is left behind on failure but a new file that the key file's name could not be
+// given back to. A replace also removes what an interrupted write left beside the file. Throws
+// StorageError, or IncompleteWrite where the failure could not be undone.
 void replaceFileContent(FileOperations& files, const std::wstring& path, std::string_view content);
 
 }  // namespace storage
