@@ -11,8 +11,8 @@
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
 #include "tests/support/FaultyFiles.h"
-#include "tests/win32/InstallFolder.h"
 #include "tests/support/ScopedWin32.h"
+#include "tests/win32/InstallFolder.h"
 
 namespace {
 
