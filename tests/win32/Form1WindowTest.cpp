@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "win32/ScopedHandle.h"
 #include "window/Form1.h"
 #include "window/Form1Window.h"
 
@@ -80,19 +81,15 @@ std::map<COLORREF, int> coloursOf(Control control) {
   RECT rect;
   GetWindowRect(item(control), &rect);
   const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-  const HDC screen = GetDC(nullptr);
-  const HDC copy = CreateCompatibleDC(screen);
-  const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  const HGDIOBJ previous = SelectObject(copy, bitmap);
-  BitBlt(copy, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  const win32::ScopedWindowDc screen({nullptr, GetDC(nullptr)});
+  const win32::ScopedMemoryDc copy(CreateCompatibleDC(screen.get().dc));
+  const win32::ScopedBitmap bitmap(CreateCompatibleBitmap(screen.get().dc, width, height));
+  const win32::ScopedSelection selected({copy.get(), SelectObject(copy.get(), bitmap.get())});
+  BitBlt(copy.get(), 0, 0, width, height, screen.get().dc, rect.left, rect.top, SRCCOPY);
   std::map<COLORREF, int> counts;
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) ++counts[GetPixel(copy, x, y)];
+    for (int x = 0; x < width; ++x) ++counts[GetPixel(copy.get(), x, y)];
   }
-  SelectObject(copy, previous);
-  DeleteObject(bitmap);
-  DeleteDC(copy);
-  ReleaseDC(nullptr, screen);
   return counts;
 }
 
