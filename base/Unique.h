@@ -29,9 +29,11 @@ class Unique {
   Handle get() const { return handle_; }
   explicit operator bool() const { return !(handle_ == Traits::invalid()); }
   Handle release() { return std::exchange(handle_, Traits::invalid()); }
+  // The handle stays known while it closes: a window that is destroyed still gets its own
+  // messages, and lets go of itself at its end (release) before the new handle is taken.
   [[gnu::always_inline]] void reset(Handle handle = Traits::invalid()) {
-    const Handle old = std::exchange(handle_, handle);
-    if (!(old == Traits::invalid())) Traits::close(old);
+    if (*this) Traits::close(handle_);
+    handle_ = handle;
   }
   // For a call that hands its new handle back through a pointer; what was owned is let go first.
   Handle* put() {

@@ -1,10 +1,12 @@
-// Conversion at the key file, which holds its text in the system's ANSI code page: CP_ACP on
-// Windows, Windows-1252 where the platform has none. The registry is read as Unicode.
+// Conversion at the key file, which holds its text in the system's ANSI code page. The registry
+// is read as Unicode.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "storage/KeyLine.h"
 
 namespace storage {
 
@@ -14,7 +16,7 @@ std::wstring fromAnsi(std::string_view bytes);
 // the same text: no default character and no best-fit look-alike.
 std::optional<std::string> toAnsiExactly(std::wstring_view text);
 
-// The number of the ANSI code page, as Windows names it.
-unsigned ansiCodePage();
+// The ANSI code page of this process.
+CodePage systemCodePage();
 
 }  // namespace storage

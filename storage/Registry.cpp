@@ -1,60 +1,36 @@
 #include "storage/Registry.h"
 
-#include <bit>
-
 #include "base/Unique.h"
+#include "storage/KeyLine.h"
 
 namespace storage {
 
 namespace {
 
-// The key belongs to the registry it came from, which closes it.
-struct OpenedKeyTraits {
-  struct Handle {
-    RegistryApi* registry;
-    RegistryApi::Key key;
-    // Whichever registry: no key, nothing to close.
-    bool operator==(const Handle& other) const { return key == other.key; }
-  };
-  static Handle invalid() { return {nullptr, 0}; }
-  static void close(Handle opened) { opened.registry->closeKey(opened.key); }
+struct KeyTraits {
+  using Handle = HKEY;
+  static HKEY invalid() { return nullptr; }
+  static void close(HKEY key) { RegCloseKey(key); }
 };
-using OpenedKey = base::Unique<OpenedKeyTraits>;
-
-// A string value's text: everything before the first NUL, or all of it when it has none.
-std::wstring textBeforeNul(std::u16string_view units) {
-  const std::u16string_view text = units.substr(0, units.find(u'\0'));
-  return std::wstring(text.begin(), text.end());
-}
 
 }  // namespace
 
-std::optional<std::wstring> readRegistryString(RegistryApi& registry, RegistryRoot root,
-                                               std::wstring_view subKey,
-                                               std::wstring_view valueName) {
-  // A failed open leaves the key at 0, so the queries below fail and decide for it.
-  RegistryApi::Key key = 0;
-  registry.openKey(root, std::wstring(subKey), &key);
-  const OpenedKey opened({&registry, key});
-
-  const std::wstring name(valueName);
-  std::uint32_t type = 0;
-  std::uint32_t size = 0;
-  registry.queryValue(key, name, &type, nullptr, &size);
-  if (type != kRegSz) return std::nullopt;
-
-  // Blanks stand where the data query writes less than the size query promised. An odd last byte
-  // gets a unit of its own to be written into, but half a character is no text.
-  static_assert(std::endian::native == std::endian::little,
-                "the registry's UTF-16 is little-endian");
-  const size_t units = size / 2;
-  std::u16string buffer(units + size % 2, u' ');
-  std::uint32_t scratchType = 0;
-  if (registry.queryValue(key, name, &scratchType, reinterpret_cast<std::uint8_t*>(buffer.data()),
-                          &size) != kRegSuccess) {
+std::optional<std::wstring> readRegistryString(HKEY root, const std::wstring& subKey,
+                                               const std::wstring& valueName) {
+  // A failed open leaves no key, so the queries below fail and decide for it.
+  base::Unique<KeyTraits> key;
+  RegOpenKeyW(root, subKey.c_str(), key.put());
+  DWORD type = 0;
+  DWORD size = 0;
+  RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size);
+  if (type != REG_SZ) return std::nullopt;
+  std::string data(size, '\0');
+  if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS) {
     return std::nullopt;
   }
-  return textBeforeNul(std::u16string_view(buffer).substr(0, units));
+  data.resize(size);
+  return registryText(data);
 }
 
 }  // namespace storage

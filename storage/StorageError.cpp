@@ -1,5 +1,6 @@
 #include "storage/StorageError.h"
 
+#include "resources/Texts.h"
 #include "storage/Utf8.h"
 
 namespace storage {
@@ -9,8 +10,8 @@ namespace {
 std::wstring composeMessage(const std::wstring& whatFailed, const std::wstring& path,
                             const std::wstring& reason) {
   std::wstring text = whatFailed;
-  if (!path.empty()) text += L"\r\n\r\nFile: " + path;
-  if (!reason.empty()) text += L"\r\nReason: " + reason;
+  if (!path.empty()) text += L"\r\n\r\n" + (texts::kFileLabel + path);
+  if (!reason.empty()) text += L"\r\n" + (texts::kReasonLabel + reason);
   return text;
 }
 

@@ -1,11 +1,8 @@
-// Typed failures of the registry lookup and the key file.
+// Typed failures of the key file: what failed, on which path, and why.
 #pragma once
 
 #include <stdexcept>
 #include <string>
-
-// what() is the message in UTF-8, which fromUtf8 reads back.
-#include "storage/Utf8.h"
 
 namespace storage {
 
@@ -15,11 +12,12 @@ enum class StorageFailure {
   EmptyKeyFile,
   NoKeyInFile,
   AccessDenied,
+  // The key file's line cannot carry the typed key exactly; the reason names the characters.
   UnsavableKey,
   SystemError,
 };
 
-// A failure that a person can act on: what failed, on which path, and why.
+// A failure that a person can act on. what() is the message in UTF-8.
 class StorageError : public std::runtime_error {
  public:
   StorageError(StorageFailure kind, std::wstring whatFailed, std::wstring path,
@@ -37,11 +35,5 @@ class StorageError : public std::runtime_error {
   std::wstring reason_;
   std::wstring message_;
 };
-
-inline constexpr wchar_t kReadFailed[] = L"The Access key could not be read.";
-inline constexpr wchar_t kWriteFailed[] = L"The Access key could not be saved.";
-
-// The system's description of one of its error codes (GetLastError or errno).
-std::wstring systemErrorText(unsigned long code);
 
 }  // namespace storage

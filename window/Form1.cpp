@@ -1,65 +1,491 @@
 #include "window/Form1.h"
 
+#include <stdexcept>
+
+#include "resources/Texts.h"
+#include "resources/resource.h"
 #include "storage/KeyFile.h"
+#include "storage/Registry.h"
+#include "storage/StorageError.h"
+#include "storage/Utf8.h"
+#include "win32/SystemFunction.h"
+#include "window/ReadableColour.h"
 
 namespace window {
 
+namespace {
+
+constexpr wchar_t kInstallSubKey[] = L"Software\\Quorvantis";
+// 8.25 pt, regular and bold, in the TrueType face with the classic dialog font's metrics, which
+// scales smoothly at every DPI and carries Cyrillic for the key's character set.
+constexpr wchar_t kFontFace[] = L"Microsoft Sans Serif";
+constexpr int kFontTenthsOfPoint = 83;
+constexpr int kPointsPerInch = 72;
+constexpr BYTE kRussianCharset = 204;
+constexpr UINT kGetDpiScaledSize = 0x02E4;  // WM_GETDPISCALEDSIZE, Windows 10 1703 on
+// DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, past this build's Windows version.
+const HANDLE kPerMonitorAwareV2 = reinterpret_cast<HANDLE>(-4);
+
+HMODULE user32() {
+  static const HMODULE library = GetModuleHandleW(L"user32.dll");
+  return library;
+}
+
+template <typename Function>
+Function user32Function(const char* name) {
+  return win32::systemFunction<Function>(user32(), name);
+}
+
+// The DPI of the monitor that the window is on: GetDpiForWindow from Windows 10 1607 on,
+// GetDpiForMonitor on Windows 8.1, and one DPI for all on earlier systems.
+int dpiOfWindow(HWND hwnd) {
+  static const auto forWindow = user32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  if (forWindow) return static_cast<int>(forWindow(hwnd));
+  static const auto forMonitor =
+      win32::systemFunction<HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*)>(
+          win32::systemLibrary(L"shcore.dll"), "GetDpiForMonitor");
+  UINT x = 0, y = 0;
+  if (forMonitor && SUCCEEDED(forMonitor(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST),
+                                         0 /* MDT_EFFECTIVE_DPI */, &x, &y))) {
+    return static_cast<int>(y);
+  }
+  const win32::ScopedWindowDc dc({hwnd, GetDC(hwnd)});
+  return GetDeviceCaps(dc.get().dc, LOGPIXELSY);
+}
+
+// Windows 10 1607 scales a per-monitor aware window's frame only when asked; from 1703 on,
+// per-monitor awareness version 2 does it for every window.
+void scaleFrameWithDpi(HWND hwnd) {
+  static const auto enable = user32Function<BOOL(WINAPI*)(HWND)>("EnableNonClientDpiScaling");
+  static const auto contextOf =
+      user32Function<HANDLE(WINAPI*)(HWND)>("GetWindowDpiAwarenessContext");
+  static const auto equal =
+      user32Function<BOOL(WINAPI*)(HANDLE, HANDLE)>("AreDpiAwarenessContextsEqual");
+  if (enable && contextOf && equal && !equal(contextOf(hwnd), kPerMonitorAwareV2)) enable(hwnd);
+}
+
+int systemMetricForDpi(int metric, int dpi) {
+  static const auto forDpi = user32Function<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+  return forDpi ? forDpi(metric, static_cast<UINT>(dpi)) : GetSystemMetrics(metric);
+}
+
+HFONT createDialogFont(int dpi, int weight, BYTE charset) {
+  LOGFONTW font{};
+  font.lfHeight = -MulDiv(kFontTenthsOfPoint, dpi, kPointsPerInch * 10);
+  font.lfWeight = weight;
+  font.lfCharSet = charset;
+  font.lfQuality = CLEARTYPE_QUALITY;
+  lstrcpyW(font.lfFaceName, kFontFace);
+  return CreateFontIndirectW(&font);
+}
+
+bool highContrastIsOn() {
+  HIGHCONTRASTW highContrast{};
+  highContrast.cbSize = sizeof highContrast;
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof highContrast, &highContrast, 0) &&
+         (highContrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+// Neither button is a default or cancel button, which the dialog navigation would press for
+// Enter and Esc.
+bool pressesNoButton(const MSG& message) {
+  return message.message == WM_KEYDOWN &&
+         (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE);
+}
+
+}  // namespace
+
+std::wstring describeCurrentError() {
+  try {
+    throw;
+  } catch (const storage::StorageError& e) {
+    return e.message();
+  } catch (const std::exception& e) {
+    return storage::fromUtf8(e.what());
+  } catch (...) {
+    return texts::kUnexpectedError;
+  }
+}
+
+Form1::Form1(HINSTANCE instance, storage::FileOperations& files)
+    : instance_(instance), files_(files), highContrast_(highContrastIsOn()) {
+  textColours_[static_cast<size_t>(Control::Label2)] = kKeyColour;
+  logo_.reset(static_cast<HBITMAP>(
+      LoadImageW(instance, MAKEINTRESOURCEW(IDB_LOGO), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kWindowClass;
+  if (!windowClass_.registerClass(windowClass)) throw std::runtime_error("RegisterClassEx failed");
+
+  CreateWindowExW(0, kWindowClass, texts::kWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                  instance, this);
+  if (!hwnd_) throw std::runtime_error("CreateWindowEx failed");
+  // Every control is made at its place with its font, and the window is sized and centred in one
+  // move: under Wine each move of a window adds to the start-up time.
+  const int dpi = dpiOfWindow(hwnd_.get());
+  createFonts(dpi);
+  createControls(dpi);
+  loadIcons(dpi);
+  placeCentred(dpi);
+}
+
 void Form1::load() {
   installPath_ =
-      storage_.readRegistryString(storage::RegistryRoot::CurrentUser, kInstallSubKey, L"")
-          .value_or(std::wstring());
+      storage::readRegistryString(HKEY_CURRENT_USER, kInstallSubKey, L"").value_or(std::wstring());
   if (installPath_.empty()) {
-    window_.setVisible(Control::Label1, false);
-    window_.setVisible(Control::Label2, false);
-    window_.setVisible(Control::Label3, false);
-    window_.setVisible(Control::Text1, false);
-    window_.setVisible(Control::Command_Update, false);
-    window_.setTextColour(Control::Label4, kNotFoundColour);
-    window_.setText(Control::Label4, kNotFoundMessage);
+    for (Control c : {Control::Label1, Control::Label2, Control::Label3, Control::Text1,
+                      Control::Command_Update}) {
+      ShowWindow(handleOf(c), SW_HIDE);
+    }
+    textColours_[static_cast<size_t>(Control::Label4)] = kNotFoundColour;
+    setText(Control::Label4, texts::kNotFound);
   } else {
-    window_.setText(Control::Label2, readCurrentAccessKey());
-    window_.setEnabled(Control::Command_Update, false);
-    window_.setText(Control::Label4, kInstructions);
+    setText(Control::Label2, readCurrentAccessKey());
+    EnableWindow(handleOf(Control::Command_Update), FALSE);
+    setText(Control::Label4, texts::kInstructions);
   }
-  window_.showWindow();
-  window_.focusWindow();
+  ShowWindow(hwnd_.get(), SW_SHOWNORMAL);
+  UpdateWindow(hwnd_.get());
+  SetForegroundWindow(hwnd_.get());
+  focusFirst();
   // The message is all that this window has to say, and nothing has the focus that would say it.
-  if (installPath_.empty()) window_.announce(Control::Label4, Announcement::Assertive);
+  if (installPath_.empty()) {
+    liveRegions_.announce(handleOf(Control::Label4), Announcement::Assertive);
+  }
 }
 
 void Form1::text1Changed() {
-  window_.setVisible(Control::Label5, false);
-  window_.setEnabled(Control::Command_Update, !window_.text(Control::Text1).empty());
+  ShowWindow(handleOf(Control::Label5), SW_HIDE);
+  EnableWindow(handleOf(Control::Command_Update), !text(Control::Text1).empty());
 }
 
 void Form1::updateClicked() {
-  std::wstring typed = window_.text(Control::Text1);
-  // A key that the extension would read otherwise than typed is refused before anything is
-  // touched, so the user never sees a confirmation for a key that was not saved.
-  const std::vector<storage::UnsavableCharacter> unsavable = storage::unsavableCharacters(typed);
-  if (!unsavable.empty()) {
-    window_.tellUser(std::wstring(kUnsavableKeyHeading) + L"\r\n\r\n" +
-                     storage::explainUnsavable(unsavable) + L"\r\n\r\n" + kUnsavableKeyAdvice);
+  newAccessKey_ = text(Control::Text1);
+  try {
+    saveNewAccessKey();
+  } catch (const storage::StorageError& e) {
+    if (e.kind() != storage::StorageFailure::UnsavableKey) throw;
+    // Refused before anything was touched: the user types the key again.
+    newAccessKey_.clear();
+    const std::wstring message = std::wstring(texts::kUnsavableHeading) + L"\r\n\r\n" + e.reason() +
+                                 L"\r\n\r\n" + texts::kUnsavableAdvice;
+    MessageBoxW(hwnd_.get(), message.c_str(), texts::kWindowTitle, MB_OK | MB_ICONWARNING);
     return;
   }
-  newAccessKey_ = std::move(typed);
-  saveNewAccessKey();
-  window_.setText(Control::Label2, readCurrentAccessKey());
-  window_.setText(Control::Text1, L"");
+  setText(Control::Label2, readCurrentAccessKey());
+  setText(Control::Text1, L"");
+  // The change handler that the clearing ran may have failed: this handler ends with it.
+  if (failed_) return;
   newAccessKey_.clear();
-  window_.setVisible(Control::Label5, true);
-  window_.focus(Control::Command_Exit);
+  ShowWindow(handleOf(Control::Label5), SW_SHOWNA);
+  SetFocus(handleOf(Control::Command_Exit));
   // The focus speaks for "Exit"; the confirmation follows it.
-  window_.announce(Control::Label5, Announcement::Polite);
+  liveRegions_.announce(handleOf(Control::Label5), Announcement::Polite);
 }
 
-void Form1::exitClicked() { window_.unload(); }
+void Form1::exitClicked() { hwnd_.reset(); }
 
-void Form1::saveNewAccessKey() { storage_.saveNewAccessKey(installPath_, newAccessKey_); }
+void Form1::saveNewAccessKey() { storage::saveNewAccessKey(files_, installPath_, newAccessKey_); }
 
 std::wstring Form1::readCurrentAccessKey() {
-  currentAccessKey_ = storage_.readCurrentAccessKey(installPath_);
+  currentAccessKey_ = storage::readCurrentAccessKey(files_, installPath_);
   return *currentAccessKey_;
+}
+
+void Form1::runHandler(void (Form1::*handler)()) {
+  if (failed_) return;
+  try {
+    (this->*handler)();
+  } catch (...) {
+    fail(describeCurrentError());
+  }
+}
+
+void Form1::fail(const std::wstring& message) {
+  failed_ = true;
+  const HWND owner = hwnd_ && IsWindowVisible(hwnd_.get()) ? hwnd_.get() : nullptr;
+  MessageBoxW(owner, message.c_str(), texts::kWindowTitle, MB_OK | MB_ICONERROR);
+  // After the box, whose own loop would end at the quit.
+  PostQuitMessage(1);
+}
+
+int Form1::run() {
+  running_ = true;
+  MSG message{};
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (pressesNoButton(message)) continue;
+    // Tab, Shift+Tab, the focus cues and the text selected on Tab, as in a dialog.
+    if (hwnd_ && IsDialogMessageW(hwnd_.get(), &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  running_ = false;
+  return static_cast<int>(message.wParam);
+}
+
+void Form1::createControls(int dpi) {
+  for (const ControlDesign& design : kControls) {
+    const wchar_t* className = L"STATIC";
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD exStyle = 0;
+    switch (design.kind) {
+      case ControlKind::Label:
+        // No prefix: an "&" in a key is shown as it is.
+        style |= SS_LEFT | SS_NOPREFIX;
+        break;
+      case ControlKind::TextBox:
+        className = L"EDIT";
+        style |= WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
+        exStyle |= WS_EX_CLIENTEDGE;
+        break;
+      case ControlKind::Button:
+        className = L"BUTTON";
+        style |= WS_TABSTOP | BS_PUSHBUTTON;
+        break;
+      case ControlKind::Picture:
+        style |= SS_OWNERDRAW;
+        break;
+    }
+    if (design.control == Control::Label5) style &= ~WS_VISIBLE;
+    const HWND control = CreateWindowExW(
+        exStyle, className, design.text, style, scaled(design.left, dpi), scaled(design.top, dpi),
+        scaled(design.width, dpi), scaled(design.height, dpi), hwnd_.get(),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(design.control))), instance_,
+        nullptr);
+    if (!control) throw std::runtime_error("creating a control failed");
+    controls_[static_cast<size_t>(design.control)] = control;
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(design.control)), FALSE);
+  }
+  // The text box holds keys of any length.
+  SendMessageW(handleOf(Control::Text1), EM_SETLIMITTEXT, 0, 0);
+}
+
+void Form1::createFonts(int dpi) {
+  regularFont_.reset(createDialogFont(dpi, FW_NORMAL, DEFAULT_CHARSET));
+  boldFont_.reset(createDialogFont(dpi, FW_BOLD, kRussianCharset));
+}
+
+HFONT Form1::fontOf(Control control) const {
+  return control == Control::Label2 ? boldFont_.get() : regularFont_.get();
+}
+
+void Form1::loadIcons(int dpi) {
+  const auto load = [this, dpi](int metric) {
+    const int size = systemMetricForDpi(metric, dpi);
+    return win32::ScopedIcon(static_cast<HICON>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP_ICON), IMAGE_ICON, size, size, 0)));
+  };
+  // The old icons go once the window holds the new.
+  win32::ScopedIcon big = load(SM_CXICON);
+  win32::ScopedIcon small = load(SM_CXSMICON);
+  SendMessageW(hwnd_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+  SendMessageW(hwnd_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+  bigIcon_ = std::move(big);
+  smallIcon_ = std::move(small);
+}
+
+std::optional<SIZE> Form1::windowSize(Size client, int dpi) const {
+  static const auto adjustForDpi =
+      user32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_.get(), GWL_STYLE));
+  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_.get(), GWL_EXSTYLE));
+  RECT frame{0, 0, client.width, client.height};
+  const BOOL done = adjustForDpi
+                        ? adjustForDpi(&frame, style, FALSE, exStyle, static_cast<UINT>(dpi))
+                        : AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  if (!done) return std::nullopt;
+  return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void Form1::placeCentred(int dpi) {
+  // Centred on the work area of the screen the window first appears on: the one it would be on
+  // at this size. Without a frame to go by, the client area's size is the nearest.
+  const Size client{scaled(kClientWidth, dpi), scaled(kClientHeight, dpi)};
+  const SIZE size = windowSize(client, dpi).value_or(SIZE{client.width, client.height});
+  RECT frame;
+  GetWindowRect(hwnd_.get(), &frame);
+  frame.right = frame.left + size.cx;
+  frame.bottom = frame.top + size.cy;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromRect(&frame, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& work = monitor.rcWork;
+  const Point at = centredIn({work.left, work.top, work.right, work.bottom}, {size.cx, size.cy});
+  SetWindowPos(hwnd_.get(), nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::optional<SIZE> Form1::sizeForDpi(int dpi) const {
+  // A minimized or maximized window takes the size that the system gives it.
+  if (IsIconic(hwnd_.get()) || IsZoomed(hwnd_.get())) return std::nullopt;
+  RECT client;
+  GetClientRect(hwnd_.get(), &client);
+  return windowSize(clientAreaForDpi({client.right, client.bottom}, dpiOfWindow(hwnd_.get()), dpi),
+                    dpi);
+}
+
+void Form1::layOut(int dpi) {
+  // The old fonts go only once every control has its new one: none may hold a deleted font.
+  const win32::ScopedFont oldRegularFont = std::move(regularFont_);
+  const win32::ScopedFont oldBoldFont = std::move(boldFont_);
+  createFonts(dpi);
+  for (const ControlDesign& design : kControls) {
+    const HWND control = handleOf(design.control);
+    MoveWindow(control, scaled(design.left, dpi), scaled(design.top, dpi),
+               scaled(design.width, dpi), scaled(design.height, dpi), FALSE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(design.control)), FALSE);
+  }
+  loadIcons(dpi);
+  repaintAll();
+}
+
+void Form1::repaintAll() {
+  // WS_CLIPCHILDREN keeps the window's own invalidation out of its controls.
+  RedrawWindow(hwnd_.get(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+LRESULT CALLBACK Form1::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  Form1* self = nullptr;
+  if (message == WM_NCCREATE) {
+    self = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->hwnd_.reset(hwnd);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    scaleFrameWithDpi(hwnd);
+  } else {
+    self = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    self->hwnd_.release();
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  return self->handleMessage(hwnd, message, wParam, lParam);
+}
+
+LRESULT Form1::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      onCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_CTLCOLORSTATIC:
+      return onControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_DRAWITEM:
+      onDrawLogo(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_ACTIVATE:
+      onActivate(LOWORD(wParam) != WA_INACTIVE);
+      return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+      onColoursChanged();
+      return 0;
+    case WM_SETTINGCHANGE:
+      if (wParam == SPI_SETHIGHCONTRAST) onColoursChanged();
+      break;
+    case WM_DPICHANGED:
+      onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case kGetDpiScaledSize:
+      if (const std::optional<SIZE> size = sizeForDpi(static_cast<int>(wParam))) {
+        *reinterpret_cast<SIZE*>(lParam) = *size;
+        return TRUE;
+      }
+      return FALSE;
+    case WM_DESTROY:
+      liveRegions_.unmarkAll();          // while the labels still exist
+      if (running_) PostQuitMessage(0);  // run() tells an error from a normal end
+      return 0;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void Form1::onCommand(int id, int code) {
+  if (id == controlId(Control::Text1) && code == EN_CHANGE) {
+    runHandler(&Form1::text1Changed);
+  } else if (id == controlId(Control::Command_Update) && code == BN_CLICKED) {
+    runHandler(&Form1::updateClicked);
+  } else if (id == controlId(Control::Command_Exit) && code == BN_CLICKED) {
+    runHandler(&Form1::exitClicked);
+  }
+}
+
+LRESULT Form1::onControlColour(HDC dc, HWND hwnd) {
+  const COLORREF background = GetSysColor(COLOR_BTNFACE);
+  COLORREF colour = GetSysColor(COLOR_BTNTEXT);
+  for (size_t i = 0; i < controls_.size(); ++i) {
+    if (controls_[i] == hwnd && textColours_[i]) {
+      colour = readableTextColour(*textColours_[i], background, colour, highContrast_);
+    }
+  }
+  SetTextColor(dc, colour);
+  SetBkColor(dc, background);
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void Form1::onColoursChanged() {
+  highContrast_ = highContrastIsOn();
+  // The controls of Common Controls 6 take their colours again only when told.
+  for (HWND control : controls_) SendMessageW(control, WM_SYSCOLORCHANGE, 0, 0);
+  repaintAll();
+}
+
+void Form1::onDrawLogo(const DRAWITEMSTRUCT& item) {
+  const RECT& area = item.rcItem;
+  FillRect(item.hDC, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  if (!logo_) return;
+  BITMAP info{};
+  GetObjectW(logo_.get(), sizeof info, &info);
+  const win32::ScopedMemoryDc source(CreateCompatibleDC(item.hDC));
+  // After the DC's owner, so that the logo is taken out before the DC is deleted.
+  const win32::ScopedSelection selected({source.get(), SelectObject(source.get(), logo_.get())});
+  // The logo keeps its size against the layout: 1:1 at 96 DPI, scaled smoothly above.
+  SetStretchBltMode(item.hDC, HALFTONE);
+  StretchBlt(item.hDC, area.left, area.top, area.right - area.left, area.bottom - area.top,
+             source.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+}
+
+void Form1::onActivate(bool active) {
+  // The focus comes back to where it was, as a dialog's does.
+  if (!active) {
+    focusBeforeDeactivation_ = GetFocus();
+  } else if (focusBeforeDeactivation_ && IsChild(hwnd_.get(), focusBeforeDeactivation_) &&
+             IsWindowVisible(focusBeforeDeactivation_) &&
+             IsWindowEnabled(focusBeforeDeactivation_)) {
+    SetFocus(focusBeforeDeactivation_);
+  } else {
+    focusFirst();
+  }
+}
+
+void Form1::onDpiChanged(int dpi, const RECT& suggested) {
+  layOut(dpi);
+  SetWindowPos(hwnd_.get(), nullptr, suggested.left, suggested.top,
+               suggested.right - suggested.left, suggested.bottom - suggested.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form1::focusFirst() {
+  // The first control in tab order that is visible and enabled.
+  if (const HWND first = GetNextDlgTabItem(hwnd_.get(), nullptr, FALSE)) SetFocus(first);
+}
+
+std::wstring Form1::text(Control control) const {
+  const HWND hwnd = handleOf(control);
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+void Form1::setText(Control control, const std::wstring& text) {
+  SetWindowTextW(handleOf(control), text.c_str());
 }
 
 }  // namespace window

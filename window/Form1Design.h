@@ -1,24 +1,34 @@
-// The window's design: its controls in creation order with their places at 96 DPI and their texts,
-// and the keyboard's focus rules, which follow the tab order of the controls that can take the
-// focus.
+// The window's design, with no I/O: its controls in creation order with their places at 96 DPI
+// and their texts, and how the layout follows the DPI and the screen.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <functional>
-#include <optional>
 
-#include "window/WindowOperations.h"
+#include "resources/Texts.h"
 
 namespace window {
 
-inline constexpr wchar_t kWindowTitle[] = L"Quorvantis - Update Access key";
+enum class Control {
+  Label1,
+  Label2,
+  Label3,
+  Label4,
+  Label5,
+  Text1,
+  Command_Update,
+  Command_Exit,
+  Image1,
+};
+
 inline constexpr wchar_t kWindowClass[] = L"QuorvantisUpdateAccessKey";
 inline constexpr int kClientWidth = 537;
 inline constexpr int kClientHeight = 290;
 inline constexpr int kDesignDpi = 96;
-// Label2 shows the key in black, where the colour scheme lets it be read.
+// Label2 shows the key in black, and the not-found message is red, where the colour scheme lets
+// them be read. 0x00BBGGRR.
 inline constexpr std::uint32_t kKeyColour = 0x00000000;
+inline constexpr std::uint32_t kNotFoundColour = 0x002A00AC;
 
 enum class ControlKind { Label, TextBox, Button, Picture };
 
@@ -29,52 +39,45 @@ struct ControlDesign {
   const wchar_t* text;
 };
 
-// Label3 comes right before Text1: screen readers name an edit box after the label just before
-// it. No two controls overlap, and Tab follows kTabOrder, not this order, so nothing else follows
-// from it. The picture's text is never drawn: it is the logo's name for screen readers.
+// In tab order, which the system's dialog navigation follows, each label just before the control
+// it names: screen readers name an edit box after the label before it. No two controls overlap,
+// so the order shows nowhere else.
 inline constexpr std::array<ControlDesign, 9> kControls = {{
-    {Control::Command_Exit, ControlKind::Button, 392, 216, 89, 25, L"Exit"},
-    {Control::Label3, ControlKind::Label, 112, 136, 121, 17, L"Enter a new Access key:"},
+    {Control::Command_Update, ControlKind::Button, 280, 216, 89, 25, texts::kUpdate},
+    {Control::Label1, ControlKind::Label, 112, 24, 121, 17, texts::kCurrentKeyHeading},
+    {Control::Label2, ControlKind::Label, 240, 24, 209, 17, texts::kKeyPlaceholder},
+    {Control::Label3, ControlKind::Label, 112, 136, 121, 17, texts::kNewKeyHeading},
     {Control::Text1, ControlKind::TextBox, 240, 136, 241, 19, L""},
-    {Control::Command_Update, ControlKind::Button, 280, 216, 89, 25, L"Update"},
-    {Control::Label5, ControlKind::Label, 112, 176, 369, 17,
-     L"The Access key has been updated. Now you can exit."},
-    {Control::Image1, ControlKind::Picture, 0, 0, 82, 290, L"Quorvantis"},
+    {Control::Command_Exit, ControlKind::Button, 392, 216, 89, 25, texts::kExit},
     {Control::Label4, ControlKind::Label, 112, 80, 377, 41, L""},
-    {Control::Label2, ControlKind::Label, 240, 24, 209, 17, L"Temp value"},
-    {Control::Label1, ControlKind::Label, 112, 24, 121, 17, L"Your current Access key:"},
+    {Control::Label5, ControlKind::Label, 112, 176, 369, 17, texts::kUpdated},
+    {Control::Image1, ControlKind::Picture, 0, 0, 82, 290, texts::kLogoName},
 }};
 
-const ControlDesign& designOf(Control control);
-
-// The controls that can take the focus (the buttons and the text box), in tab order.
-inline constexpr std::array<Control, 3> kTabOrder = {Control::Command_Update, Control::Text1,
-                                                     Control::Command_Exit};
-
-using CanTakeFocus = std::function<bool(Control)>;
-
-// The first control in tab order that can take the focus.
-std::optional<Control> firstInTabOrder(const CanTakeFocus& canTakeFocus);
-
-// Where Tab (forward) or Shift+Tab moves the focus from `current`.
-std::optional<Control> nextInTabOrder(std::optional<Control> current, bool forward,
-                                      const CanTakeFocus& canTakeFocus);
+// Each control's window id. None is IDOK or IDCANCEL, which Enter and Esc would press.
+inline constexpr int controlId(Control control) { return 1000 + static_cast<int>(control); }
 
 // A design length in pixels at `dpi`.
 int scaled(int designPixels, int dpi);
 
-}  // namespace window
+struct Size {
+  int width, height;
+  bool operator==(const Size&) const = default;
+};
+struct Point {
+  int x, y;
+  bool operator==(const Point&) const = default;
+};
+struct Rect {
+  int left, top, right, bottom;
+};
 
-namespace window {
+// Where a window of `size` stands centred on a screen's work area, the screen without its
+// taskbar; one larger than the work area keeps its title bar on it.
+Point centredIn(const Rect& workArea, Size size);
 
-// Each control's window id, also how test drivers find it from outside.
-inline constexpr int controlId(Control control) { return 1000 + static_cast<int>(control); }
-
-// Each control's name in the design, by which test drivers and records call it.
-inline constexpr const char* controlName(Control control) {
-  constexpr const char* kNames[] = {"Label1", "Label2",         "Label3",       "Label4", "Label5",
-                                    "Text1",  "Command_Update", "Command_Exit", "Image1"};
-  return kNames[static_cast<int>(control)];
-}
+// The client area to ask for at `newDpi` for a window whose client area is `client` at `dpi`: the
+// design's exactly where it has the design's size, else `client` scaled by the DPIs' ratio.
+Size clientAreaForDpi(Size client, int dpi, int newDpi);
 
 }  // namespace window

@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "win32/ScopedHandle.h"
-#include "window/WindowOperations.h"
 
 struct IAccPropServices;
 
 namespace window {
+
+// How a screen reader speaks a label's news: after what it is saying, or at once.
+enum class Announcement { Polite, Assertive };
 
 inline constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED, Windows 8 on
 

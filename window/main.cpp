@@ -3,11 +3,10 @@
 // After windows.h, which it needs.
 #include <commctrl.h>
 
-#include "storage/KeyStorage.h"
-#include "storage/RegistryWin32.h"
+#include "resources/Texts.h"
+#include "storage/FileOperations.h"
 #include "win32/SystemFunction.h"
 #include "window/Form1.h"
-#include "window/Form1Window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Load system DLLs from System32 only, never from the current or program folder. Windows 7 has
@@ -24,16 +23,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   InitCommonControlsEx(&controls);
 
   try {
-    storage::Win32Registry registry;
-    storage::InstalledKeyStorage storage(registry, storage::systemFileOperations());
-    window::Form1Window window(instance);
-    window::Form1 form(window, storage);
-    window.attach(form);
-    window.runHandler([&form] { form.load(); });
-    return window.run();
+    window::Form1 form(instance, storage::systemFileOperations());
+    form.runHandler(&window::Form1::load);
+    return form.run();
   } catch (...) {
-    MessageBoxW(nullptr, window::describeError(std::current_exception()).c_str(),
-                window::kWindowTitle, MB_OK | MB_ICONERROR);
+    MessageBoxW(nullptr, window::describeCurrentError().c_str(), texts::kWindowTitle,
+                MB_OK | MB_ICONERROR);
     return 1;
   }
 }

@@ -1,9 +1,9 @@
+#include "storage/AnsiText.h"
+
 #include <windows.h>
 
 #include <climits>
 #include <stdexcept>
-
-#include "storage/AnsiText.h"
 
 namespace storage {
 
@@ -45,6 +45,6 @@ std::optional<std::string> toAnsiExactly(std::wstring_view text) {
   return bytes;
 }
 
-unsigned ansiCodePage() { return GetACP(); }
+CodePage systemCodePage() { return {GetACP(), toAnsiExactly}; }
 
 }  // namespace storage

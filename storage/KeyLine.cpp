@@ -1,0 +1,196 @@
+#include "storage/KeyLine.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <set>
+
+#include "resources/Texts.h"
+#include "storage/Utf8.h"
+
+namespace storage {
+
+namespace {
+
+constexpr std::wstring_view kKeyFileBelowInstall = L"Firefox\\chrome\\content\\quorvantis.ini";
+constexpr std::string_view kLinePrefix = "var accessKey = \"";
+constexpr std::string_view kLineSuffix = "\";\r\n";
+constexpr std::wstring_view kTemporarySuffix = L".tmp";
+constexpr size_t kTemporaryDigits = 8;
+
+bool endsLine(char c) { return c == '\r' || c == '\n'; }
+
+// A script's string ends at any of its line terminators, not only at CR and LF.
+bool endsScriptLine(wchar_t c) { return c == L'\r' || c == L'\n' || c == 0x2028 || c == 0x2029; }
+
+std::optional<Unsavable> syntaxReason(wchar_t c) {
+  if (c == L'"') return Unsavable::DoubleQuote;
+  if (c == L'\\') return Unsavable::Backslash;
+  if (endsScriptLine(c)) return Unsavable::LineBreak;
+  return std::nullopt;
+}
+
+std::wstring codePointOf(std::wstring_view character) {
+  wchar_t digits[16];
+  std::swprintf(digits, 16, L"U+%04X", static_cast<unsigned>(codePointAt(character, 0).value));
+  return digits;
+}
+
+// Past this many, the explanation counts the rest of the characters the code page cannot hold.
+constexpr size_t kNamedCharacters = 12;
+
+std::wstring listNotInCodePage(const std::vector<UnsavableCharacter>& characters) {
+  std::wstring list;
+  size_t count = 0;
+  for (const UnsavableCharacter& c : characters) {
+    if (c.reason != Unsavable::NotInCodePage) continue;
+    if (++count > kNamedCharacters) continue;
+    if (count > 1) list += L", ";
+    list += c.character + L" (" + codePointOf(c.character) + L")";
+  }
+  if (count > kNamedCharacters) {
+    list += texts::kAnd + std::to_wstring(count - kNamedCharacters) + texts::kMoreCharacters;
+  }
+  return list;
+}
+
+bool has(const std::vector<UnsavableCharacter>& characters, Unsavable reason) {
+  return std::any_of(characters.begin(), characters.end(),
+                     [reason](const UnsavableCharacter& c) { return c.reason == reason; });
+}
+
+}  // namespace
+
+std::wstring keyFilePath(std::wstring_view installPath) {
+  std::wstring path(installPath);
+  path += L'\\';
+  path += kKeyFileBelowInstall;
+  return path;
+}
+
+std::string keyFileLine(std::string_view ansiKey) {
+  std::string line;
+  line.reserve(kLinePrefix.size() + ansiKey.size() + kLineSuffix.size());
+  line += kLinePrefix;
+  line += ansiKey;
+  line += kLineSuffix;
+  return line;
+}
+
+bool AccessKeyScanner::take(std::string_view bytes) {
+  sawBytes_ = sawBytes_ || !bytes.empty();
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    switch (state_) {
+      case State::LeadingBlanks:
+        if (c == ' ') break;
+        // A line that opens with a double quote has always been refused: its quoted text is a
+        // field of its own, not a key declaration.
+        state_ = (c == '"' || endsLine(c)) ? State::NoKey : State::BeforeKey;
+        break;
+      case State::BeforeKey:
+        if (c == '"') {
+          state_ = State::InKey;
+        } else if (endsLine(c)) {
+          state_ = State::NoKey;
+        }
+        break;
+      case State::InKey: {
+        const size_t end = bytes.find_first_of("\"\r\n", i);
+        key_.append(bytes.substr(i, end - i));
+        if (end == std::string_view::npos) return false;
+        state_ = bytes[end] == '"' ? State::Found : State::NoKey;
+        return true;
+      }
+      case State::Found:
+      case State::NoKey:
+        return true;
+    }
+  }
+  return state_ == State::Found || state_ == State::NoKey;
+}
+
+std::optional<std::string> AccessKeyScanner::key() const {
+  if (state_ != State::Found) return std::nullopt;
+  return key_;
+}
+
+std::optional<std::string> findAccessKey(std::string_view fileBytes) {
+  AccessKeyScanner scanner;
+  scanner.take(fileBytes);
+  return scanner.key();
+}
+
+std::vector<UnsavableCharacter> unsavableCharacters(std::wstring_view key,
+                                                    const CodePage& codePage) {
+  // Code pages convert character by character, so only a key that fails as a whole needs each
+  // of its characters tried.
+  const bool codePageHoldsKey = codePage.encodeExactly(key).has_value();
+  std::vector<UnsavableCharacter> found;
+  std::set<std::wstring_view> seen;
+  for (size_t at = 0; at < key.size();) {
+    const std::wstring_view character = key.substr(at, codePointAt(key, at).units);
+    at += character.size();
+    std::optional<Unsavable> reason = syntaxReason(character[0]);
+    if (!reason && !codePageHoldsKey && !codePage.encodeExactly(character)) {
+      reason = Unsavable::NotInCodePage;
+    }
+    if (reason && seen.insert(character).second) {
+      found.push_back({std::wstring(character), *reason});
+    }
+  }
+  return found;
+}
+
+std::wstring explainUnsavable(const std::vector<UnsavableCharacter>& characters,
+                              unsigned codePage) {
+  std::vector<std::wstring> lines;
+  const bool quote = has(characters, Unsavable::DoubleQuote);
+  const bool backslash = has(characters, Unsavable::Backslash);
+  if (quote || backslash) {
+    std::wstring named = quote ? texts::kQuoteNamed : L"";
+    if (quote && backslash) named += texts::kAnd;
+    if (backslash) named += texts::kBackslashNamed;
+    lines.push_back(named + texts::kPartOfScript);
+  }
+  if (has(characters, Unsavable::LineBreak)) lines.push_back(texts::kLineBreak);
+  if (has(characters, Unsavable::NotInCodePage)) {
+    lines.push_back(listNotInCodePage(characters) + texts::kNotInCodePage +
+                    std::to_wstring(codePage) + texts::kNotInCodePageEnd);
+  }
+  std::wstring text;
+  for (const std::wstring& line : lines) {
+    if (!text.empty()) text += L"\r\n";
+    text += line;
+  }
+  return text;
+}
+
+std::wstring registryText(std::string_view bytes) {
+  std::wstring text;
+  for (size_t at = 0; at + 1 < bytes.size(); at += 2) {
+    const auto unit = static_cast<wchar_t>(static_cast<unsigned char>(bytes[at]) |
+                                           static_cast<unsigned char>(bytes[at + 1]) << 8);
+    if (unit == 0) break;
+    text += unit;
+  }
+  return text;
+}
+
+std::wstring temporaryPathFor(std::wstring_view target, std::uint32_t number) {
+  std::wstring path(target);
+  path += L'.';
+  for (int shift = 28; shift >= 0; shift -= 4) path += L"0123456789abcdef"[(number >> shift) & 0xF];
+  path += kTemporarySuffix;
+  return path;
+}
+
+bool isTemporaryOf(std::wstring_view fileName, std::wstring_view targetName) {
+  const size_t size = targetName.size() + 1 + kTemporaryDigits + kTemporarySuffix.size();
+  if (fileName.size() != size || fileName.substr(0, targetName.size()) != targetName) return false;
+  if (fileName[targetName.size()] != L'.') return false;
+  const std::wstring_view digits = fileName.substr(targetName.size() + 1, kTemporaryDigits);
+  return digits.find_first_not_of(L"0123456789abcdef") == std::wstring_view::npos &&
+         fileName.substr(size - kTemporarySuffix.size()) == kTemporarySuffix;
+}
+
+}  // namespace storage
