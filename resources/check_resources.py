@@ -146,10 +146,10 @@ else:
     if len(info) < 92 or info[2:4] != b"\x34\0" or info[40:44] != struct.pack("<I", 0xFEEF04BD):
         fail("version resource has no VS_FIXEDFILEINFO")
     else:
-        # VOS__WINDOWS32 and VFT_APP
+        # A Windows NT program (VOS_NT_WINDOWS32), an application (VFT_APP)
         wanted = {"FileVersionMS": major << 16 | minor, "FileVersionLS": 0,
                   "ProductVersionMS": major << 16 | minor, "ProductVersionLS": 0,
-                  "FileFlagsMask": 0, "FileFlags": 0, "FileOS": 0x00000004, "FileType": 1,
+                  "FileFlagsMask": 0, "FileFlags": 0, "FileOS": 0x00040004, "FileType": 1,
                   "FileSubtype": 0}
         for (field, want), got in zip(wanted.items(), struct.unpack_from("<9I", info, 48)):
             if got != want:
