@@ -4,7 +4,7 @@
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PACKAGES=(cmake make git g++ clang libclang-rt-14-dev libbenchmark-dev libgtest-dev libgmock-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 fonts-wine xvfb xdotool imagemagick icoutils binutils-mingw-w64-x86-64
-  libmozjs-102-dev zip unzip osslsigncode openssl locales)
+  libmozjs-102-dev zip unzip osslsigncode openssl locales python3-pefile python3-fonttools)
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
 
@@ -41,8 +41,20 @@ ensure_wine_prefix() {
     wineboot -i >/dev/null 2>&1
     wineserver -w
   fi
-  cp -n /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon \
-    "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts
+  cp -n /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$fonts/" 2>/dev/null || true
+  # The program's TrueType face, Microsoft Sans Serif, is not among Wine's. Wine's Tahoma, renamed,
+  # stands in for it: its ms_sans_serif.ttf has bitmaps only and no outlines, which Wine skips.
+  [ -f "$fonts/micross.ttf" ] || /usr/bin/python3 -c '
+import os, sys
+from fontTools.ttLib import TTFont
+font = TTFont(sys.argv[1])
+for record in font["name"].names:
+    if record.nameID in (1, 4, 6, 16):  # family, full name, PostScript name, typographic family
+        record.string = "MicrosoftSansSerif" if record.nameID == 6 else "Microsoft Sans Serif"
+font.save(sys.argv[2] + ".part")  # a half-written font would stay for good
+os.replace(sys.argv[2] + ".part", sys.argv[2])' \
+    /usr/share/wine/fonts/tahoma.ttf "$fonts/micross.ttf"
 }
 
 # start_display [SCREENS]: starts an Xvfb of our own on a free display, with one screen or

@@ -42,7 +42,7 @@ build=$src/build/windows
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$version" ] || { echo "project() in CMakeLists.txt gives no version" >&2; exit 1; }
 unsigned=$build/UpdateAccessKey.exe
-bash "$src/resources/check_resources.sh" "$unsigned" >&2
+/usr/bin/python3 "$src/resources/check_resources.py" "$unsigned" >&2
 
 stage=$work/zip
 mkdir "$stage"
