@@ -61,7 +61,7 @@ bool programReady(HWND window, const std::wstring& key) {
 // painted its window and reached its message loop, not as soon as its window turns visible.
 bool floorReady(HWND window, const std::wstring&) {
   HWND label2 = GetDlgItem(window, window::controlId(window::Control::Label2));
-  return label2 && textOf(label2) == window::designOf(window::Control::Label2).text;
+  return label2 && textOf(label2) == texts::kKeyPlaceholder;
 }
 
 bool notepadReady(HWND window, const std::wstring& key) {

@@ -27,7 +27,7 @@
 #include <thread>
 #include <vector>
 
-#include "storage/StorageError.h"
+#include "storage/Utf8.h"
 #include "window/Form1Design.h"
 
 namespace {
@@ -77,7 +77,7 @@ HWND findTopLevel(const wchar_t* windowClass, const wchar_t* title) {
   return nullptr;
 }
 
-HWND findMainWindow() { return findTopLevel(window::kWindowClass, window::kWindowTitle); }
+HWND findMainWindow() { return findTopLevel(window::kWindowClass, texts::kWindowTitle); }
 HWND findMessageBox() { return findTopLevel(L"#32770", nullptr); }
 
 bool signalled(HANDLE handle) { return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; }
@@ -97,9 +97,12 @@ HWND requireMainWindow() {
   return main;
 }
 
+// Each control's name in the design, by which the scenarios call it.
 std::wstring nameOf(window::Control control) {
-  const std::string_view name = window::controlName(control);
-  return std::wstring(name.begin(), name.end());
+  constexpr const wchar_t* kNames[] = {L"Label1",         L"Label2",       L"Label3",
+                                       L"Label4",         L"Label5",       L"Text1",
+                                       L"Command_Update", L"Command_Exit", L"Image1"};
+  return kNames[static_cast<int>(control)];
 }
 
 HWND control(std::wstring_view name) {

@@ -1,5 +1,5 @@
 // The system's file operations, failing where a test chooses, as a full disk, a locked-down folder,
-// another program or a crash would, with the platform's own codes: natively and on Windows alike.
+// another program or a crash would.
 #pragma once
 
 #include <functional>
@@ -20,14 +20,20 @@ enum class FileCall {
   WriteAt,
   Flush,
   SetEnd,
-  KeepState,
+  SetAttributes,
+  MayDelete,
   Replace,
   Remove,
+  RemoveOpen,
   EntriesIn,
 };
 
 class FaultyFiles final : public storage::FileOperations {
  public:
+  using Error = storage::Error;
+  using File = storage::File;
+  using Path = std::wstring;
+
   // The `nth` call of `call` (1 for the first, 0 for every one) fails with `code`, and never
   // reaches the system.
   void fail(FileCall call, Error code, int nth = 0) { failures_[{call, nth}] = code; }
@@ -35,19 +41,19 @@ class FaultyFiles final : public storage::FileOperations {
   std::function<Error(FileCall)> before;
   // Added to the time of every entry listed: the folder's clock that far ahead of the system's.
   std::int64_t folderClockAhead = 0;
-  // The calls that change what is on disk, in order.
-  std::vector<FileCall> changes;
+  // How many times each call was made.
+  std::map<FileCall, int> counts;
 
-  Error inspect(const NativePath& path, storage::os::FileFacts& facts) override {
+  Error inspect(const Path& path, storage::FileFacts& facts) override {
     return enter(FileCall::Inspect, [&] { return system().inspect(path, facts); });
   }
-  Error openForReading(const NativePath& path, File& file) override {
+  Error openForReading(const Path& path, File& file) override {
     return enter(FileCall::OpenForReading, [&] { return system().openForReading(path, file); });
   }
-  Error createNew(const NativePath& path, File& file) override {
+  Error createNew(const Path& path, File& file) override {
     return enter(FileCall::CreateNew, [&] { return system().createNew(path, file); });
   }
-  Error openInPlace(const NativePath& path, File& file) override {
+  Error openInPlace(const Path& path, File& file) override {
     return enter(FileCall::OpenInPlace, [&] { return system().openInPlace(path, file); });
   }
   Error read(const File& file, char* buffer, std::size_t size, std::size_t& got) override {
@@ -63,20 +69,26 @@ class FaultyFiles final : public storage::FileOperations {
   Error setEnd(const File& file, std::uint64_t size) override {
     return enter(FileCall::SetEnd, [&] { return system().setEnd(file, size); });
   }
-  Error keepState(const NativePath& path, const storage::os::FileFacts& replaced) override {
-    return enter(FileCall::KeepState, [&] { return system().keepState(path, replaced); });
+  Error setAttributes(const File& file, DWORD attributes) override {
+    return enter(FileCall::SetAttributes, [&] { return system().setAttributes(file, attributes); });
   }
-  Error replace(const NativePath& replacement, const NativePath& target) override {
+  Error mayDelete(const Path& path) override {
+    return enter(FileCall::MayDelete, [&] { return system().mayDelete(path); });
+  }
+  Error replace(const Path& replacement, const Path& target) override {
     return enter(FileCall::Replace, [&] { return system().replace(replacement, target); });
   }
-  Error remove(const NativePath& path) override {
+  Error remove(const Path& path) override {
     return enter(FileCall::Remove, [&] { return system().remove(path); });
   }
-  std::vector<storage::os::FolderEntry> entriesIn(const NativePath& folder) override {
-    std::vector<storage::os::FolderEntry> entries;
+  Error removeOpen(const File& file) override {
+    return enter(FileCall::RemoveOpen, [&] { return system().removeOpen(file); });
+  }
+  std::vector<storage::FolderEntry> entriesIn(const Path& folder) override {
+    std::vector<storage::FolderEntry> entries;
     enter(FileCall::EntriesIn, [&] {
       entries = system().entriesIn(folder);
-      for (storage::os::FolderEntry& entry : entries) entry.lastWritten += folderClockAhead;
+      for (storage::FolderEntry& entry : entries) entry.lastWritten += folderClockAhead;
       return Error{0};
     });
     return entries;
@@ -85,11 +97,7 @@ class FaultyFiles final : public storage::FileOperations {
  private:
   template <typename Call>
   Error enter(FileCall call, Call&& onTheSystem) {
-    const int nth = ++counts_[call];
-    if (call != FileCall::Inspect && call != FileCall::OpenForReading && call != FileCall::Read &&
-        call != FileCall::EntriesIn) {
-      changes.push_back(call);
-    }
+    const int nth = ++counts[call];
     for (const int chosen : {nth, 0}) {
       const auto failure = failures_.find({call, chosen});
       if (failure != failures_.end() && failure->second) return failure->second;
@@ -103,7 +111,6 @@ class FaultyFiles final : public storage::FileOperations {
   static storage::FileOperations& system() { return storage::systemFileOperations(); }
 
   std::map<std::pair<FileCall, int>, Error> failures_;
-  std::map<FileCall, int> counts_;
 };
 
 }  // namespace testsupport
