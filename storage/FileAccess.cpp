@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <initializer_list>
 #include <thread>
 
 #include "resources/Texts.h"
@@ -21,32 +22,14 @@ constexpr auto kReplaceRetryDelay = std::chrono::milliseconds(50);
 
 bool isAccessDenied(Error error) { return error == ERROR_ACCESS_DENIED; }
 
+bool isAmong(Error error, std::initializer_list<Error> codes) {
+  return std::find(codes.begin(), codes.end(), error) != codes.end();
+}
+
 // Another program, a virus scanner or the browser, may let go of the file in a moment.
 bool mayPass(Error error) {
-  switch (error) {
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_ACCESS_DENIED:
-    case ERROR_UNABLE_TO_REMOVE_REPLACED:
-    case ERROR_ALREADY_EXISTS:
-    case ERROR_FILE_EXISTS:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// How a replace fails while another program holds the key file without sharing its deletion:
-// the check before ReplaceFileW, or ReplaceFileW itself.
-bool isHeldWithoutDeleteSharing(Error error) {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
-}
-
-// How a replace fails when it finds the key file away: another copy's replace may have moved it
-// aside for a moment, as Wine's does.
-bool isTargetAway(Error error) {
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
-         error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+  return isAmong(error, {ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, ERROR_ACCESS_DENIED,
+                         ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS});
 }
 
 // A StorageError for a failed system call on `path`, its kind taken from the system's code.
@@ -161,7 +144,9 @@ class TemporaryFile {
 // A failure that may pass: another program letting go of the file, or another copy's replace,
 // which under Wine moves the key file aside for a moment, having put it back.
 bool isPassing(FileOperations& files, Error error, const std::wstring& target) {
-  return mayPass(error) || (isTargetAway(error) && isKnownToExist(files, target));
+  return mayPass(error) || (isAmong(error, {ERROR_FILE_NOT_FOUND, ERROR_UNABLE_TO_MOVE_REPLACEMENT,
+                                            ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}) &&
+                            isKnownToExist(files, target));
 }
 
 Error putInPlace(FileOperations& files, const std::wstring& replacement,
@@ -240,7 +225,10 @@ ReplaceFailure tryReplace(FileOperations& files, const FileFacts& target, const 
     error = 0;
   }
   if (!error) temporary.keep();
-  return {error, isHeldWithoutDeleteSharing(error) || isAccessDenied(error)};
+  // Another program holds the key file without sharing its deletion, or the replace is refused:
+  // the file itself may still be written.
+  return {error, isAmong(error, {ERROR_SHARING_VIOLATION, ERROR_UNABLE_TO_REMOVE_REPLACED,
+                                 ERROR_ACCESS_DENIED})};
 }
 
 // Makes `bytes` the whole of the open file.

@@ -98,18 +98,7 @@ using ScopedLocal = base::Unique<LocalTraits<Object>>;
 template <typename Interface>
 using ScopedCom = base::Unique<ComTraits<Interface>>;
 using ScopedComStart = base::Unique<ComStartTraits>;
-
 // A registered window class, unregistered when it goes, which must be after its last window.
-class ScopedWindowClass {
- public:
-  // False if the class cannot be registered.
-  bool registerClass(const WNDCLASSEXW& windowClass) {
-    class_.reset({RegisterClassExW(&windowClass), windowClass.hInstance});
-    return static_cast<bool>(class_);
-  }
-
- private:
-  base::Unique<WindowClassTraits> class_;
-};
+using ScopedWindowClass = base::Unique<WindowClassTraits>;
 
 }  // namespace win32

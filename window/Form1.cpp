@@ -26,14 +26,10 @@ constexpr UINT kGetDpiScaledSize = 0x02E4;  // WM_GETDPISCALEDSIZE, Windows 10 1
 // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, past this build's Windows version.
 const HANDLE kPerMonitorAwareV2 = reinterpret_cast<HANDLE>(-4);
 
-HMODULE user32() {
-  static const HMODULE library = GetModuleHandleW(L"user32.dll");
-  return library;
-}
-
 template <typename Function>
 Function user32Function(const char* name) {
-  return win32::systemFunction<Function>(user32(), name);
+  static const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  return win32::systemFunction<Function>(user32, name);
 }
 
 // The DPI of the monitor that the window is on: GetDpiForWindow from Windows 10 1607 on,
@@ -120,7 +116,8 @@ Form1::Form1(HINSTANCE instance, storage::FileOperations& files)
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kWindowClass;
-  if (!windowClass_.registerClass(windowClass)) throw std::runtime_error("RegisterClassEx failed");
+  windowClass_.reset({RegisterClassExW(&windowClass), instance});
+  if (!windowClass_) throw std::runtime_error("RegisterClassEx failed");
 
   CreateWindowExW(0, kWindowClass, texts::kWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
