@@ -1,64 +1,26 @@
-// Any bytes as a registry value of any type: the lookup gives nothing or the UTF-16 text before
-// the first NUL, and never reads or writes past the data it was given.
+// Any bytes as a REG_SZ value's data: the text is every whole UTF-16 unit before the first NUL,
+// holds no NUL, and comes without reading past the data.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
 
-#include "storage/Registry.h"
-
-namespace {
-
-// One value whose type is the input's first byte and whose data is the rest.
-class OneValue : public storage::RegistryApi {
- public:
-  OneValue(std::uint32_t type, std::string data) : type_(type), data_(std::move(data)) {}
-  long openKey(storage::RegistryRoot, const std::wstring&, Key* key) override {
-    *key = 1;
-    return 0;
-  }
-  long queryValue(Key, const std::wstring&, std::uint32_t* type, std::uint8_t* data,
-                  std::uint32_t* size) override {
-    *type = type_;
-    if (data == nullptr) {
-      *size = static_cast<std::uint32_t>(data_.size());
-      return 0;
-    }
-    if (*size < data_.size()) return 234;
-    std::memcpy(data, data_.data(), data_.size());
-    *size = static_cast<std::uint32_t>(data_.size());
-    return 0;
-  }
-  void closeKey(Key) override {}
-
- private:
-  std::uint32_t type_;
-  std::string data_;
-};
-
-// The whole UTF-16 units of `bytes`, read without the lookup's own code, up to the first NUL.
-std::wstring unitsBeforeNul(const std::string& bytes) {
-  std::wstring text;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const auto unit = static_cast<wchar_t>(static_cast<std::uint8_t>(bytes[i]) |
-                                           static_cast<std::uint8_t>(bytes[i + 1]) << 8);
-    if (unit == 0) break;
-    text += unit;
-  }
-  return text;
-}
-
-}  // namespace
+#include "storage/KeyLine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
-  if (size == 0) return 0;
-  const std::string value(reinterpret_cast<const char*>(data) + 1, size - 1);
-  const std::uint32_t type = data[0] % 8;
+  // A copy of exactly the data's size, so that a read past it is a read past an allocation.
+  const auto copy = std::make_unique<char[]>(size);
+  std::copy(data, data + size, copy.get());
+  const std::wstring text = storage::registryText(std::string_view(copy.get(), size));
 
-  OneValue registry(type, value);
-  const auto result =
-      storage::readRegistryString(registry, storage::RegistryRoot::CurrentUser, L"Software", L"");
-  if (result.has_value() != (type == storage::kRegSz)) std::abort();
-  if (result && *result != unitsBeforeNul(value)) std::abort();
+  std::wstring expected;
+  for (size_t unit = 0; unit < size / 2; ++unit) {
+    const unsigned low = data[2 * unit], high = data[2 * unit + 1];
+    if (low == 0 && high == 0) break;
+    expected.push_back(static_cast<wchar_t>(high * 256 + low));
+  }
+  if (text != expected || text.find(L'\0') != std::wstring::npos) std::abort();
   return 0;
 }

@@ -1,55 +1,62 @@
+// The window's layout at any DPI and on any screen, and its text colours in any colour scheme.
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <set>
 
 #include "window/Form1Design.h"
 #include "window/ReadableColour.h"
 
 namespace {
 
-using window::Control;
-
-auto focusable(std::set<Control> controls) {
-  return [controls](Control c) { return controls.count(c) > 0; };
-}
-
-TEST(TabOrder, TheFirstFocusableControlTakesTheFocus) {
-  EXPECT_EQ(window::firstInTabOrder(focusable({Control::Text1, Control::Command_Exit})),
-            Control::Text1)
-      << "found presentation, Update disabled";
-  EXPECT_EQ(window::firstInTabOrder(focusable({Control::Command_Exit})), Control::Command_Exit)
-      << "not-found presentation";
-  EXPECT_EQ(window::firstInTabOrder(focusable({})), std::nullopt);
-}
-
-TEST(TabOrder, TabCyclesThroughFocusableControlsBothWays) {
-  const auto all = focusable({Control::Command_Update, Control::Text1, Control::Command_Exit});
-  EXPECT_EQ(window::nextInTabOrder(Control::Command_Update, true, all), Control::Text1);
-  EXPECT_EQ(window::nextInTabOrder(Control::Command_Exit, true, all), Control::Command_Update);
-  EXPECT_EQ(window::nextInTabOrder(Control::Command_Update, false, all), Control::Command_Exit);
-  EXPECT_EQ(window::nextInTabOrder(std::nullopt, true, all), Control::Command_Update);
-  EXPECT_EQ(window::nextInTabOrder(std::nullopt, false, all), Control::Command_Exit);
-
-  const auto updateDisabled = focusable({Control::Text1, Control::Command_Exit});
-  EXPECT_EQ(window::nextInTabOrder(Control::Text1, true, updateDisabled), Control::Command_Exit);
-  EXPECT_EQ(window::nextInTabOrder(Control::Command_Exit, true, updateDisabled), Control::Text1);
-  EXPECT_EQ(window::nextInTabOrder(Control::Text1, false, updateDisabled), Control::Command_Exit);
-
-  const auto exitAlone = focusable({Control::Command_Exit});
-  EXPECT_EQ(window::nextInTabOrder(Control::Command_Exit, true, exitAlone), Control::Command_Exit);
-}
+using window::Size;
 
 TEST(Layout, ScalesWithTheDpiAndStaysExactAtNinetySix) {
   EXPECT_EQ(window::scaled(537, 96), 537);
-  EXPECT_EQ(window::scaled(537, 144), 806);
+  EXPECT_EQ(window::scaled(537, 144), 806);  // 805.5 rounds up
   EXPECT_EQ(window::scaled(25, 120), 31);
   EXPECT_EQ(window::scaled(290, 192), 580);
 }
 
+TEST(Layout, TheWindowStandsCentredOnTheWorkArea) {
+  const struct {
+    window::Rect workArea;
+    Size size;
+    window::Point topLeft;
+  } cases[] = {
+      {{0, 0, 1280, 800}, {600, 400}, {340, 200}},
+      {{0, 40, 1280, 800}, {600, 400}, {340, 220}},  // a taskbar at the top
+      {{60, 0, 1280, 800}, {600, 400}, {370, 200}},  // a taskbar at the left
+      {{0, 40, 1280, 800}, {1400, 900}, {0, 40}},    // larger: the title bar stays on it
+      {{60, 0, 1280, 800}, {1300, 500}, {60, 150}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(window::centredIn(c.workArea, c.size), c.topLeft)
+        << c.size.width << "x" << c.size.height << " at " << c.workArea.left << ","
+        << c.workArea.top;
+  }
+}
+
+// The design's own size at each DPI, whichever way it was reached; any other size in proportion.
+TEST(Layout, TheClientAreaFollowsTheDpi) {
+  const struct {
+    Size client;
+    int dpi, newDpi;
+    Size expected;
+  } cases[] = {
+      {{537, 290}, 96, 144, {806, 435}},
+      {{698, 377}, 96, 144, {1047, 566}},  // made 1.3 times larger
+      {{806, 435}, 144, 96, {537, 290}},
+      {{671, 363}, 120, 192, {1074, 580}},  // in proportion it would be 581 high
+  };
+  for (const auto& c : cases) {
+    const Size size = window::clientAreaForDpi(c.client, c.dpi, c.newDpi);
+    EXPECT_EQ(size, c.expected) << size.width << "x" << size.height << " at " << c.newDpi;
+  }
+}
+
 TEST(ReadableColour, TheDesignColourWhereItCanBeReadTheSchemesTextElsewhere) {
   constexpr std::uint32_t black = 0x000000, white = 0xFFFFFF, classicFace = 0xC8D0D4;
-  constexpr std::uint32_t notFound = 0x2A00AC;
+  constexpr std::uint32_t notFound = window::kNotFoundColour;
   EXPECT_NEAR(window::contrastRatio(black, white), 21.0, 1e-9);
   EXPECT_NEAR(window::contrastRatio(white, white), 1.0, 1e-9);
   EXPECT_NEAR(window::contrastRatio(notFound, black), 2.79, 0.01) << "either order";
