@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark and prints the figures: start-up and peak working set against the floor and
-# notepad under Wine, the program's size and imports, and the key round trip natively and under
-# Wine. Nothing here passes or fails on a time.
+# notepad under Wine, the program's size and imports, and the key round trip under Wine. Nothing
+# here passes or fails on a time.
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
 cd "$ROOT"
@@ -9,8 +9,6 @@ cd "$ROOT"
 runs=${RUNS:-15}
 
 ensure_packages
-cmake --preset linux >/dev/null &&
-  cmake --build --preset linux --target key_round_trip_bench >/dev/null
 build_windows
 cmake --build --preset windows --target key_round_trip_win32 startup_floor startup_floor_manifest \
   startup_bench >/dev/null
@@ -36,7 +34,3 @@ echo "program size: $(stat -c %s "$exe") bytes"
 echo "imports: $(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name/ {print $3}' | sort -f | xargs)"
 
 wine "$win/bench/key_round_trip_win32.exe"
-if [ -x build/linux/bench/key_round_trip_bench ]; then
-  echo "key round trip, native (Google Benchmark)"
-  build/linux/bench/key_round_trip_bench --benchmark_min_time=0.2
-fi
