@@ -1,5 +1,5 @@
-// A private installation folder below the system's temporary folder, with the folder the key file
-// lives in, and the raw file operations the tests check the key file with.
+// A private installation folder below the system's temporary folder, named in two scripts, and the
+// raw file calls that the tests set the scene and check the key file with.
 #pragma once
 
 #include <windows.h>
@@ -9,10 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "storage/KeyFile.h"
-#include "storage/StorageError.h"
-#include "tests/support/FailureOf.h"
-#include "tests/support/ScopedWin32.h"
+#include "storage/FileOperations.h"
+#include "storage/KeyLine.h"
 #include "win32/ScopedHandle.h"
 
 namespace testsupport {
@@ -33,18 +31,14 @@ inline std::vector<std::wstring> entriesIn(const std::wstring& folder) {
 inline void removeTree(const std::wstring& path) {
   for (const std::wstring& name : entriesIn(path)) {
     const std::wstring child = path + L'\\' + name;
-    if (GetFileAttributesW(child.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
-      removeTree(child);
-    } else {
-      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
-      DeleteFileW(child.c_str());
-    }
+    SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only and hidden files too
+    if (!DeleteFileW(child.c_str())) removeTree(child);
   }
   RemoveDirectoryW(path.c_str());
 }
 
 inline std::string readBytes(const std::wstring& path) {
-  win32::ScopedFile file(
+  const storage::File file(
       CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) throw std::runtime_error("cannot open the file to check it");
   std::string bytes;
@@ -57,7 +51,7 @@ inline std::string readBytes(const std::wstring& path) {
 }
 
 inline void writeBytes(const std::wstring& path, std::string_view bytes) {
-  win32::ScopedFile file(
+  const storage::File file(
       CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written = 0;
   if (!file ||
@@ -66,15 +60,15 @@ inline void writeBytes(const std::wstring& path, std::string_view bytes) {
   }
 }
 
-// Sets the file's last write back by `seconds`.
-inline void makeOlder(const std::wstring& path, int seconds) {
-  win32::ScopedFile file(
-      CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0, nullptr));
-  FILETIME written{};
-  GetFileTime(file.get(), nullptr, nullptr, &written);
-  ULARGE_INTEGER time{{written.dwLowDateTime, written.dwHighDateTime}};
+// Sets the last write of `path` to `seconds` before that of `reference`.
+inline void writtenBefore(const std::wstring& path, const std::wstring& reference, int seconds) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  GetFileAttributesExW(reference.c_str(), GetFileExInfoStandard, &data);
+  ULARGE_INTEGER time{{data.ftLastWriteTime.dwLowDateTime, data.ftLastWriteTime.dwHighDateTime}};
   time.QuadPart -= ULONGLONG{10'000'000} * seconds;
-  written = {time.LowPart, time.HighPart};
+  const FILETIME written{time.LowPart, time.HighPart};
+  const storage::File file(
+      CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0, nullptr));
   SetFileTime(file.get(), nullptr, nullptr, &written);
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "storage/AnsiText.h"
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
 #include "storage/Utf8.h"
@@ -97,7 +98,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     for (const PeerCase& c : refusedCases(codePage)) {
       const std::wstring folder = caseFolder(c, "refused");
-      if (storage::unsavableCharacters(c.key).empty()) {
+      if (storage::unsavableCharacters(c.key, storage::systemCodePage()).empty()) {
         std::fprintf(stderr, "the writer takes the key of \"%s\"\n", c.name);
         return 1;
       }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Saving through links, set up on the Unix side, where Wine shows them to Windows programs:
-#   links_survive_saving.sh KeyFileSaver.exe
+#   links_survive_saving.sh StorageWin32Test.exe
+# which saves with `--save INSTALL-FOLDER KEY` and prints the key read back.
 # Each case checks the links, the bytes of the file behind them, the key read back through them, and
 # that no temporary file stays.
 set -euo pipefail
@@ -25,7 +26,7 @@ scene() {
 }
 save() {
   local read_back
-  read_back=$(wine "$saver" "Z:${root//\//\\}\\install" NEW-KEY | tr -d '\r') || fail "the save failed"
+  read_back=$(wine "$saver" --save "Z:${root//\//\\}\\install" NEW-KEY | tr -d '\r') || fail "the save failed"
   [ "$read_back" = NEW-KEY ] || fail "read back '$read_back' through the link"
 }
 expect_bytes() { [ "$(cat "$1")" = "$2" ] || fail "$1 holds '$(cat "$1")'"; }
@@ -66,7 +67,7 @@ mkdir "$root/install/Firefox/chrome/content"
 link=$root/install/Firefox/chrome/content/quorvantis.ini
 ln -s "$root/elsewhere/quorvantis.ini" "$link"
 chmod a-w "$root/elsewhere/quorvantis.ini"
-if wine "$saver" "Z:${root//\//\\}\\install" NEW-KEY 2>/dev/null; then fail "it saved"; fi
+if wine "$saver" --save "Z:${root//\//\\}\\install" NEW-KEY 2>/dev/null; then fail "it saved"; fi
 expect_link "$link" "$root/elsewhere/quorvantis.ini"
 expect_bytes "$root/elsewhere/quorvantis.ini" "$old"
 expect_no_temporary

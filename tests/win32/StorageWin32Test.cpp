@@ -1,0 +1,598 @@
+// The key file and the registry on Windows' own file system and registry, below a folder named in
+// two scripts. The program is also the process that crashes while saving, and the saver that
+// links_survive_saving.sh drives: `--save INSTALL-FOLDER KEY` prints the key read back and exits
+// with 0, or prints the error and exits with 1.
+#include <gtest/gtest.h>
+#include <process.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "storage/FileAccess.h"
+#include "storage/KeyFile.h"
+#include "storage/Registry.h"
+#include "storage/StorageError.h"
+#include "storage/Utf8.h"
+#include "tests/support/FaultyFiles.h"
+#include "tests/support/ScopedWin32.h"
+#include "tests/win32/InstallFolder.h"
+
+namespace {
+
+using namespace std::string_view_literals;
+using storage::Error;
+using storage::StorageError;
+using storage::StorageFailure;
+using storage::systemErrorText;
+using testsupport::entriesIn;
+using testsupport::FileCall;
+using testsupport::readBytes;
+using testsupport::writeBytes;
+
+const std::string kOldLine = "var accessKey = \"OLD\";\r\n";
+const std::string kNewLine = "var accessKey = \"NEW\";\r\n";
+const std::vector<std::wstring> kOnlyTheKeyFile = {L"quorvantis.ini"};
+
+template <typename Action>
+StorageError failureOf(Action action) {
+  try {
+    action();
+  } catch (const StorageError& error) {
+    return error;
+  }
+  throw std::runtime_error("it did not fail");
+}
+
+// The file's identity on its volume: it stays the same only while the file is written in place.
+ULONGLONG fileIndexOf(const std::wstring& path) {
+  const storage::File file(
+      CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!file || !GetFileInformationByHandle(file.get(), &information)) return 0;
+  return (ULONGLONG{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+}
+
+DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
+
+class KeyFileOnDisk : public ::testing::Test {
+ protected:
+  void save(std::wstring_view key = L"NEW") {
+    storage::saveNewAccessKey(files, install.path(), key);
+  }
+  StorageError saveFailure(std::wstring_view key = L"NEW") {
+    return failureOf([&] { save(key); });
+  }
+  std::wstring read() { return storage::readCurrentAccessKey(files, install.path()); }
+  std::string keyBytes() const { return readBytes(install.keyFile()); }
+  void writeKeyFile(std::string_view bytes, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+    SetFileAttributesW(install.keyFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+    writeBytes(install.keyFile(), bytes);
+    SetFileAttributesW(install.keyFile().c_str(), attributes);
+  }
+  std::wstring inContent(const std::wstring& name) const {
+    return install.contentFolder() + L'\\' + name;
+  }
+  std::vector<std::wstring> left() const { return entriesIn(install.contentFolder()); }
+
+  testsupport::InstallFolder install;
+  testsupport::FaultyFiles files;
+};
+
+struct CodePageSample {
+  UINT number;
+  std::wstring text;
+  std::string bytes;
+  // Characters that the code page has no place for, some of which a best fit would swap.
+  std::wstring foreign;
+};
+
+const CodePageSample kSamples[] = {
+    {1252, L"caf\u00e9\u20ac\u00e4", "caf\xE9\x80\xE4", L"\u041a\u043b\u0142\u017a"},
+    {1251, L"\u041a\u043b\u044e\u0447", "\xCA\xEB\xFE\xF7", L"\u00e9\u00e4"},
+};
+
+// ctest runs these once in each code page that it sets up, and names it in EXPECTED_ACP.
+class KeyFileInCodePage : public KeyFileOnDisk {
+ protected:
+  void SetUp() override {
+    wchar_t expected[16] = {};
+    ASSERT_NE(GetEnvironmentVariableW(L"EXPECTED_ACP", expected, 16), 0u) << "run it with ctest";
+    ASSERT_EQ(GetACP(), std::stoul(expected)) << "the locale did not take";
+    sample = &kSamples[GetACP() == 1251];
+    ASSERT_EQ(sample->number, GetACP()) << "no sample text for this code page";
+  }
+
+  const CodePageSample* sample;
+};
+
+// The first save makes the file, the others replace it; 40,000 characters fit in one read block,
+// 100,000 do not.
+TEST_F(KeyFileInCodePage, KeysRoundTripInTheCodePage) {
+  const std::pair<std::wstring, std::string> cases[] = {
+      {sample->text, sample->bytes},
+      {std::wstring(40000, sample->text[0]), std::string(40000, sample->bytes[0])},
+      {std::wstring(100000, sample->text[3]), std::string(100000, sample->bytes[3])},
+  };
+  for (const auto& [key, bytes] : cases) {
+    SCOPED_TRACE(key.size());
+    save(key);
+    EXPECT_EQ(keyBytes(), "var accessKey = \"" + bytes + "\";\r\n");
+    EXPECT_EQ(read(), key);
+    EXPECT_EQ(left(), kOnlyTheKeyFile);
+  }
+}
+
+// Which characters are refused is the portable rule's, tested natively; here the system's own
+// conversion decides, without a best fit.
+TEST_F(KeyFileInCodePage, RefusedKeysLeaveTheFileAsItWas) {
+  const std::wstring mixedReason =
+      L"\" (double quote) and \\ (backslash): the extension would take it as part of its script, "
+      L"and read a different key or none at all.\r\nA line break: the key file holds the key on "
+      L"one line, which it would split.\r\n\u0141 (U+0141): this computer saves the key file in "
+      L"code page " +
+      std::to_wstring(sample->number) +
+      L", which has no such characters, so others would be saved in their place.";
+  const std::pair<std::wstring, std::wstring> cases[] = {
+      {L"\\\"\n\u0141", mixedReason},
+      {sample->foreign, L""},
+      {L"\U0001F511", L""},
+      {std::wstring(1, wchar_t(0xD800)) + L"lone surrogate", L""},
+  };
+  writeKeyFile(kOldLine);
+  for (const auto& [key, reason] : cases) {
+    SCOPED_TRACE(storage::toUtf8(key));
+    const StorageError e = saveFailure(key);
+    EXPECT_EQ(e.kind(), StorageFailure::UnsavableKey);
+    if (!reason.empty()) {
+      EXPECT_EQ(e.reason(), reason);
+    }
+    EXPECT_TRUE(files.counts.empty()) << "the file was touched";
+    EXPECT_EQ(keyBytes(), kOldLine);
+    EXPECT_EQ(left(), kOnlyTheKeyFile);
+  }
+}
+
+class RegistryInEachCodePage : public ::testing::Test {
+ protected:
+  static constexpr wchar_t kTestKey[] = L"Software\\UpdateAccessKeyTests";
+  static std::wstring subKey(const wchar_t* name) {
+    return kTestKey + (L'\\' + std::wstring(name));
+  }
+  void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey); }
+  void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey); }
+
+  // Makes the key `name` with the value `valueName` of `type`, holding `data` as UTF-16 bytes.
+  static void store(const wchar_t* name, const wchar_t* valueName, DWORD type,
+                    std::wstring_view data) {
+    win32::ScopedKey key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, subKey(name).c_str(), 0, nullptr, 0, KEY_WRITE,
+                              nullptr, key.put(), nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegSetValueExW(key.get(), valueName, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size() * sizeof(wchar_t))),
+        ERROR_SUCCESS);
+  }
+  static std::optional<std::wstring> lookUp(const wchar_t* name) {
+    return storage::readRegistryString(HKEY_CURRENT_USER, subKey(name), L"");
+  }
+};
+
+// Where the text ends is the portable reading of the value's bytes, tested natively. The process's
+// handle table hands out the lowest free slot again, so a key that a lookup left open would keep
+// the slot that a key opened after them gets otherwise.
+TEST_F(RegistryInEachCodePage, ReadsOnlyTheDefaultStringValueAndClosesTheKey) {
+  auto freeSlot = [] {
+    win32::ScopedKey key;
+    RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put());
+    return key.get();
+  };
+  const HKEY before = freeSlot();  // with HKEY_CURRENT_USER itself open already
+  constexpr DWORD kNoKey = MAXDWORD;
+  const std::wstring large(64 * 1024, L'k');
+  const struct {
+    const wchar_t* name;
+    DWORD type;
+    std::wstring_view data;
+    std::optional<std::wstring> expected;
+    const wchar_t* valueName;
+  } cases[] = {
+      {L"path", REG_SZ, L"C:\\Program Files\\Q\0"sv, L"C:\\Program Files\\Q", L""},
+      {L"no terminator", REG_SZ, L"C:\\Program Files\\Q"sv, L"C:\\Program Files\\Q", L""},
+      {L"ANSI text", REG_SZ, L"C:\\Caf\u00e9\0"sv, L"C:\\Caf\u00e9", L""},
+      {L"outside both code pages", REG_SZ, L"C:\\\u0141\u00f3d\u017a \u6771\u4eac\0"sv,
+       L"C:\\\u0141\u00f3d\u017a \u6771\u4eac", L""},
+      {L"no bytes", REG_SZ, L""sv, L"", L""},
+      {L"64 KB", REG_SZ, std::wstring_view(large.c_str(), large.size() + 1), large, L""},
+      {L"REG_EXPAND_SZ", REG_EXPAND_SZ, L"%ProgramFiles%\\Q\0"sv, std::nullopt, L""},
+      {L"REG_DWORD", REG_DWORD, L"\x01\0"sv, std::nullopt, L""},
+      {L"REG_BINARY", REG_BINARY, L"C:\\Q\0"sv, std::nullopt, L""},
+      {L"REG_MULTI_SZ", REG_MULTI_SZ, L"C:\\Q\0C:\\R\0\0"sv, std::nullopt, L""},
+      {L"REG_NONE", REG_NONE, L"C:\\Q\0"sv, std::nullopt, L""},
+      {L"missing", kNoKey, L""sv, std::nullopt, L""},
+      {L"named value only", REG_SZ, L"C:\\Q\0"sv, std::nullopt, L"InstallDir"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(storage::toUtf8(c.name));
+    if (c.type != kNoKey) store(c.name, c.valueName, c.type, c.data);
+    EXPECT_EQ(lookUp(c.name), c.expected);
+  }
+  EXPECT_EQ(freeSlot(), before);
+}
+
+// Where a save fails too, it leaves the folder as it was.
+TEST_F(KeyFileOnDisk, ReadFailuresSayWhatIsWrongAndWhere) {
+  using Scene = void (*)(const testsupport::InstallFolder&);
+  const std::wstring denied = systemErrorText(ERROR_ACCESS_DENIED);
+  const std::wstring noPath = systemErrorText(ERROR_PATH_NOT_FOUND);
+  const struct {
+    const char* scene;
+    Scene setUp;
+    StorageFailure kind;
+    std::wstring reason;
+    std::wstring saveReason;  // empty where a save succeeds
+  } cases[] = {
+      {"no key file", [](const auto&) {}, StorageFailure::FileNotFound,
+       systemErrorText(ERROR_FILE_NOT_FOUND), L""},
+      {"empty", [](const auto& f) { writeBytes(f.keyFile(), ""); }, StorageFailure::EmptyKeyFile,
+       L"The file is empty.", L""},
+      {"no key", [](const auto& f) { writeBytes(f.keyFile(), "accessKey = none\r\n"); },
+       StorageFailure::NoKeyInFile,
+       L"Its first line holds no Access key between two double quotes.", L""},
+      {"no folder", [](const auto& f) { testsupport::removeTree(f.contentFolder()); },
+       StorageFailure::PathNotFound, noPath, noPath},
+      {"a folder in its place", [](const auto& f) { CreateDirectoryW(f.keyFile().c_str(), 0); },
+       StorageFailure::AccessDenied, denied, denied + L" It is a folder."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scene);
+    const testsupport::InstallFolder folder;
+    c.setUp(folder);
+    const StorageError e = failureOf([&] { storage::readCurrentAccessKey(files, folder.path()); });
+    EXPECT_EQ(e.kind(), c.kind);
+    EXPECT_EQ(e.path(), folder.keyFile());
+    EXPECT_EQ(e.reason(), c.reason);
+    EXPECT_EQ(e.reason().find(L"System error"), std::wstring::npos);
+    EXPECT_NE(e.message().find(folder.keyFile()), std::wstring::npos) << e.what();
+    EXPECT_NE(e.message().find(c.reason), std::wstring::npos) << e.what();
+    if (c.saveReason.empty()) continue;
+    const std::vector<std::wstring> entries = entriesIn(folder.contentFolder());
+    const DWORD attributes = attributesOf(folder.keyFile());
+    const StorageError saving =
+        failureOf([&] { storage::saveNewAccessKey(files, folder.path(), L"NEW"); });
+    EXPECT_EQ(saving.kind(), c.kind);
+    EXPECT_EQ(saving.reason(), c.saveReason);
+    EXPECT_EQ(entriesIn(folder.contentFolder()), entries);
+    EXPECT_EQ(attributesOf(folder.keyFile()), attributes);
+  }
+}
+
+TEST_F(KeyFileOnDisk, TheKeyIsReadFromTheStartOfAHugeLine) {
+  std::string huge = "var accessKey = \"HUGE-KEY\";";
+  huge.resize(50 * 1024 * 1024, 'x');
+  writeKeyFile(huge);
+  EXPECT_EQ(read(), L"HUGE-KEY");
+  EXPECT_EQ(files.counts[FileCall::Read], 1) << "it read on once the key was known";
+}
+
+TEST_F(KeyFileOnDisk, AReadOnlyKeyFileIsRefusedAtOnceAndLeftAlone) {
+  using enum FileCall;
+  writeKeyFile(kOldLine, FILE_ATTRIBUTE_READONLY);
+  const ULONGLONG start = GetTickCount64();
+  const StorageError e = saveFailure();
+  EXPECT_LT(GetTickCount64() - start, 500u) << "refused at once, not retried";
+  EXPECT_EQ(e.kind(), StorageFailure::AccessDenied);
+  EXPECT_EQ(e.reason(), systemErrorText(ERROR_ACCESS_DENIED) + L" The file is read-only.");
+  for (const FileCall change :
+       {CreateNew, OpenInPlace, WriteAt, SetEnd, SetAttributes, Replace, Remove, RemoveOpen}) {
+    EXPECT_EQ(files.counts[change], 0) << static_cast<int>(change);
+  }
+  EXPECT_EQ(keyBytes(), kOldLine);
+  EXPECT_EQ(left(), kOnlyTheKeyFile);
+}
+
+// Its attributes stay; where a replace would split its names or cannot be made, it is written in
+// place, the same file; no temporary file stays. A reader that shares writing but not deletion
+// keeps a replace from taking the name: Wine checks sharing within one process as Windows does.
+// Wine as root is never denied a replace or a deletion, so each denial is made here.
+TEST_F(KeyFileOnDisk, TheKeyFileKeepsItsAttributesAndWhereItMustItself) {
+  using enum FileCall;
+  constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN;
+  constexpr Error kDenied = ERROR_ACCESS_DENIED;
+  enum Scene { Replaced, WithASecondName, HeldByAReader, InPlace };
+  const struct {
+    const char* why;
+    DWORD attributes;
+    Scene scene;
+    std::vector<std::tuple<FileCall, Error, int>> failures;
+    std::optional<std::pair<FileCall, int>> count;
+  } cases[] = {
+      {"replaced", kHidden | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE, Replaced, {}, {}},
+      {"replaced", FILE_ATTRIBUTE_NOT_CONTENT_INDEXED, Replaced, {}, {}},
+      {"replaced", FILE_ATTRIBUTE_NORMAL, Replaced, {}, {}},
+      {"another name links to it", kHidden, WithASecondName, {}, {}},
+      {"a reader holds it", kHidden, HeldByAReader, {}, {}},
+      {"its folder refuses new files", kHidden, InPlace, {{CreateNew, kDenied, 0}}, {}},
+      {"a replace finds it held",
+       kHidden,
+       InPlace,
+       {{Replace, ERROR_UNABLE_TO_REMOVE_REPLACED, 0}},
+       {}},
+      {"a replace is denied", kHidden, InPlace, {{Replace, kDenied, 0}}, {}},
+      {"it may not be deleted", kHidden, InPlace, {{MayDelete, kDenied, 1}}, {{CreateNew, 0}}},
+      // Then only the handle that made the temporary file can remove it.
+      {"nor the temporary file by its path",
+       kHidden,
+       InPlace,
+       {{MayDelete, kDenied, 2}, {Remove, kDenied, 0}},
+       {{RemoveOpen, 1}}},
+      {"no attributes for the temporary file",
+       kHidden,
+       InPlace,
+       {{SetAttributes, kDenied, 0}, {Remove, kDenied, 0}},
+       {}},
+  };
+  const std::wstring otherName = install.path() + L"\\other-name.ini";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.why << ", attributes " << c.attributes);
+    writeKeyFile(kOldLine + std::string(5000, 'x'), c.attributes);
+    if (c.scene == WithASecondName) {
+      CreateHardLinkW(otherName.c_str(), install.keyFile().c_str(), nullptr);
+    }
+    const DWORD attributes = attributesOf(install.keyFile());
+    const ULONGLONG identity = fileIndexOf(install.keyFile());
+    files = {};
+    for (const auto& [call, code, nth] : c.failures) files.fail(call, code, nth);
+    storage::File reader(c.scene != HeldByAReader
+                             ? INVALID_HANDLE_VALUE
+                             : CreateFileW(install.keyFile().c_str(), GENERIC_READ | GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+    save();
+    reader.reset();
+    EXPECT_EQ(keyBytes(), kNewLine);
+    EXPECT_EQ(fileIndexOf(install.keyFile()) == identity, c.scene != Replaced) << "in place";
+    EXPECT_EQ(attributesOf(install.keyFile()), attributes);
+    EXPECT_EQ(left(), kOnlyTheKeyFile);
+    if (c.count) {
+      EXPECT_EQ(files.counts[c.count->first], c.count->second);
+    }
+    if (c.scene != WithASecondName) continue;
+    EXPECT_EQ(readBytes(otherName), kNewLine);
+    EXPECT_EQ(fileIndexOf(otherName), identity);
+    DeleteFileW(otherName.c_str());
+  }
+}
+
+TEST_F(KeyFileOnDisk, AFailedInPlaceWriteIsUndoneOrSaysWhatTheFileHeld) {
+  const std::string oldBytes = kOldLine + std::string(70000, 'x');
+  writeKeyFile(oldBytes);
+  files.fail(FileCall::CreateNew, ERROR_ACCESS_DENIED);
+  files.fail(FileCall::Flush, ERROR_DISK_FULL, 1);
+  EXPECT_EQ(saveFailure().reason(), systemErrorText(ERROR_DISK_FULL));
+  EXPECT_TRUE(keyBytes() == oldBytes) << "the old bytes, written back over the shorter line";
+  EXPECT_EQ(left(), kOnlyTheKeyFile);
+
+  files = {};
+  files.fail(FileCall::CreateNew, ERROR_ACCESS_DENIED);
+  files.fail(FileCall::WriteAt, ERROR_DISK_FULL, 1);
+  files.fail(FileCall::WriteAt, ERROR_WRITE_FAULT, 2);  // the old bytes' way back
+  const StorageError e = saveFailure();
+  EXPECT_EQ(e.kind(), StorageFailure::SystemError);
+  EXPECT_EQ(e.reason(), systemErrorText(ERROR_DISK_FULL) +
+                            L"\r\nThe key file may now be incomplete. The Access key it held "
+                            L"before was \"OLD\".");
+}
+
+// Retried for about a second, and saved where the holder lets go in that time.
+TEST_F(KeyFileOnDisk, AKeyFileHeldWithoutSharingIsTriedForAboutASecond) {
+  writeKeyFile(kOldLine);
+  storage::File holder(CreateFileW(install.keyFile().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  const ULONGLONG start = GetTickCount64();
+  const StorageError e = saveFailure();
+  const ULONGLONG elapsed = GetTickCount64() - start;
+  EXPECT_GE(elapsed, 800u);
+  EXPECT_LT(elapsed, 5000u);
+  EXPECT_EQ(e.path(), install.keyFile());
+  EXPECT_EQ(e.reason(), systemErrorText(ERROR_SHARING_VIOLATION));
+  std::thread release([&holder] {
+    Sleep(200);
+    holder.reset();
+  });
+  EXPECT_NO_THROW(save());
+  release.join();
+  EXPECT_EQ(keyBytes(), kNewLine);
+  EXPECT_EQ(left(), kOnlyTheKeyFile);
+}
+
+// Its kind is taken from Windows' code, its reason is the system's words; the old line stays and
+// no temporary file does.
+TEST_F(KeyFileOnDisk, EachFailingCallReachesTheUserAsItsOwnError) {
+  using enum FileCall;
+  using enum StorageFailure;
+  const struct {
+    FileCall call;
+    Error code;
+    int nth;
+    StorageFailure kind;
+    bool keyFileThere;
+  } cases[] = {
+      {CreateNew, ERROR_DISK_FULL, 0, SystemError, true},
+      // Every name that a temporary file could take is taken: the writer stops looking.
+      {CreateNew, ERROR_FILE_EXISTS, 0, SystemError, true},
+      {WriteAt, ERROR_DISK_FULL, 1, SystemError, true},
+      {WriteAt, ERROR_ACCESS_DENIED, 1, AccessDenied, true},
+      {WriteAt, ERROR_FILE_NOT_FOUND, 1, FileNotFound, true},
+      {WriteAt, ERROR_PATH_NOT_FOUND, 1, PathNotFound, true},
+      {Flush, ERROR_WRITE_FAULT, 1, SystemError, true},
+      {Replace, ERROR_FILE_NOT_FOUND, 0, FileNotFound, true},
+      {Replace, ERROR_NOT_SAME_DEVICE, 0, SystemError, true},
+      // A key file that is not there cannot be written in place either.
+      {CreateNew, ERROR_ACCESS_DENIED, 0, AccessDenied, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(c.call) << " failing with " << c.code);
+    DeleteFileW(install.keyFile().c_str());
+    if (c.keyFileThere) writeKeyFile(kOldLine);
+    files = {};
+    files.fail(c.call, c.code, c.nth);
+    const StorageError e = saveFailure();
+    EXPECT_EQ(e.kind(), c.kind);
+    EXPECT_EQ(e.path(), install.keyFile());
+    EXPECT_EQ(e.reason(), systemErrorText(c.code));
+    EXPECT_EQ(e.reason().find(L"System error"), std::wstring::npos);
+    EXPECT_EQ(left(), c.keyFileThere ? kOnlyTheKeyFile : std::vector<std::wstring>{});
+    if (c.keyFileThere) {
+      EXPECT_EQ(keyBytes(), kOldLine);
+    }
+  }
+}
+
+// ReplaceFileW may fail half-way, as with ERROR_UNABLE_TO_MOVE_REPLACEMENT: the key file gone and
+// the new file under its own name. Another copy's replace, under Wine, moves the key file aside
+// for a moment. Either way the new line takes the key file's name, or the user is told where it is.
+TEST_F(KeyFileOnDisk, AReplaceThatFailsHalfWayIsFinishedOrSaysWhereTheNewLineIs) {
+  auto failTheFirstReplace = [this](bool keyFileGone) {
+    writeKeyFile(kOldLine);
+    files = {};
+    files.before = [this, keyFileGone](FileCall call) -> Error {
+      if (call != FileCall::Replace || files.counts[call] > 1) return 0;
+      if (!keyFileGone) return ERROR_FILE_NOT_FOUND;
+      DeleteFileW(install.keyFile().c_str());
+      return ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+    };
+  };
+  for (const bool keyFileGone : {true, false}) {
+    SCOPED_TRACE(keyFileGone ? "gone" : "away for a moment");
+    failTheFirstReplace(keyFileGone);
+    save();
+    EXPECT_EQ(keyBytes(), kNewLine);
+    EXPECT_EQ(files.counts[FileCall::Replace], 2);
+    EXPECT_EQ(left(), kOnlyTheKeyFile);
+  }
+
+  failTheFirstReplace(true);
+  files.fail(FileCall::Replace, ERROR_WRITE_PROTECT, 2);  // giving the new file the key file's name
+  const StorageError e = saveFailure();
+  const std::vector<std::wstring> names = left();
+  ASSERT_EQ(names.size(), 1u);
+  const std::wstring newFile = inContent(names[0]);
+  EXPECT_EQ(e.reason(), L"The key file is no longer there. Its new line is in \"" + newFile +
+                            L"\". The Access key it held before was \"OLD\".");
+  EXPECT_EQ(readBytes(newFile), kNewLine);
+
+  // Not even an old one is a leftover while the key file is missing.
+  testsupport::writtenBefore(newFile, newFile, 120);
+  files = {};
+  save();
+  EXPECT_EQ(readBytes(newFile), kNewLine);
+  EXPECT_EQ(keyBytes(), kNewLine);
+}
+
+// Runs this program again to save into `installPath` and end where it stands just before the
+// replace, as a crash would: no destructor removes the temporary file.
+intptr_t crashWhileSaving(const std::wstring& installPath) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring quoted = L'"' + installPath + L'"';
+  return _wspawnl(_P_WAIT, self, L"self", L"--crash-while-saving", quoted.c_str(), nullptr);
+}
+
+TEST_F(KeyFileOnDisk, ACrashBeforeTheReplaceKeepsTheOldKeyAndLeavesItsTemporaryFile) {
+  writeKeyFile(kOldLine);
+  EXPECT_EQ(crashWhileSaving(install.path()), 9);
+  EXPECT_EQ(keyBytes(), kOldLine);
+  EXPECT_EQ(left().size(), 2u) << "the crash left its temporary file";
+  EXPECT_EQ(read(), L"OLD");
+}
+
+// Another copy's file beside a save's own temporary file, so much older: only one with a name that
+// the writer gives, and a minute older, goes, however far the folder's clock is from the system's.
+TEST_F(KeyFileOnDisk, LeftoversAreAgedOnTheFoldersOwnClock) {
+  const wchar_t* const ours = L"quorvantis.ini.0badcafe.tmp";
+  const struct {
+    const wchar_t* name;
+    std::int64_t folderClockAhead;
+    int age;
+    bool stays;
+  } cases[] = {
+      {ours, -300, 0, true},   {ours, 300, 0, true},
+      {ours, 0, 59, true},     {ours, -300, 60, false},
+      {ours, 300, 120, false}, {L"quorvantis.ini.backup.tmp", 0, 120, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.folderClockAhead << " s ahead, " << c.age << " s older");
+    writeKeyFile(kOldLine);
+    writeBytes(inContent(c.name), "var accessKey = \"OTHER");
+    files = {};
+    files.folderClockAhead = c.folderClockAhead;
+    // As the writer lists the folder, its own temporary file is the one other name there.
+    files.before = [&](FileCall call) -> Error {
+      for (const std::wstring& name : entriesIn(install.contentFolder())) {
+        if (call == FileCall::EntriesIn && name != c.name && name != L"quorvantis.ini") {
+          testsupport::writtenBefore(inContent(c.name), inContent(name), c.age);
+        }
+      }
+      return 0;
+    };
+    save();
+    EXPECT_EQ(attributesOf(inContent(c.name)) != INVALID_FILE_ATTRIBUTES, c.stays);
+    EXPECT_EQ(keyBytes(), kNewLine);
+    DeleteFileW(inContent(c.name).c_str());
+  }
+}
+
+// Past MAX_PATH, which Windows takes only in the extended-length form, and written with a "/",
+// which that form does not take.
+TEST_F(KeyFileOnDisk, AKeyFilePastMaxPathIsSavedAndRead) {
+  const std::wstring name(90, L'd');
+  const std::wstring installPath = install.path() + L"\\" + name + L"\\" + name + L"/" + name;
+  const std::wstring keyFile = storage::keyFilePath(installPath);
+  const size_t folderEnd = keyFile.rfind(L'\\');
+  for (size_t end = install.path().size(); end < folderEnd;) {
+    end = keyFile.find_first_of(L"\\/", end + 1);
+    CreateDirectoryW(keyFile.substr(0, end).c_str(), nullptr);
+  }
+  storage::saveNewAccessKey(files, installPath, L"FIRST");
+  storage::saveNewAccessKey(files, installPath, L"DEEP");
+  EXPECT_EQ(storage::readCurrentAccessKey(files, installPath), L"DEEP");
+  EXPECT_EQ(entriesIn(keyFile.substr(0, folderEnd)), kOnlyTheKeyFile);
+}
+
+int saveAndReadBack(const wchar_t* installPath, const wchar_t* key) {
+  try {
+    storage::saveNewAccessKey(storage::systemFileOperations(), installPath, key);
+    const std::wstring readBack =
+        storage::readCurrentAccessKey(storage::systemFileOperations(), installPath);
+    std::printf("%s\n", storage::toUtf8(readBack).c_str());
+    return 0;
+  } catch (const StorageError& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc == 4 && argv[1] == L"--save"sv) return saveAndReadBack(argv[2], argv[3]);
+  if (argc == 3 && argv[1] == L"--crash-while-saving"sv) {
+    testsupport::FaultyFiles crashing;
+    crashing.before = [](FileCall call) -> Error {
+      if (call == FileCall::Replace) ExitProcess(9);
+      return 0;
+    };
+    storage::saveNewAccessKey(crashing, argv[2], L"NEW");
+    return 0;
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
