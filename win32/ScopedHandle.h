@@ -7,26 +7,18 @@
 
 namespace win32 {
 
+// A handle kind that owns nothing when null and lets go through `close`.
+template <typename Object, auto close_>
+struct NullTraits {
+  using Handle = Object;
+  static Object invalid() { return nullptr; }
+  static void close(Object h) { close_(h); }
+};
+
 struct FindTraits {
   using Handle = HANDLE;
   static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
   static void close(HANDLE h) { FindClose(h); }
-};
-template <typename Object>
-struct GdiObjectTraits {
-  using Handle = Object;
-  static Object invalid() { return nullptr; }
-  static void close(Object h) { DeleteObject(h); }
-};
-struct IconTraits {
-  using Handle = HICON;
-  static HICON invalid() { return nullptr; }
-  static void close(HICON h) { DestroyIcon(h); }
-};
-struct WindowTraits {
-  using Handle = HWND;
-  static HWND invalid() { return nullptr; }
-  static void close(HWND h) { DestroyWindow(h); }
 };
 // A window's DC goes back to its window.
 struct WindowDcTraits {
@@ -37,11 +29,6 @@ struct WindowDcTraits {
   };
   static Handle invalid() { return {nullptr, nullptr}; }
   static void close(Handle h) { ReleaseDC(h.window, h.dc); }
-};
-struct MemoryDcTraits {
-  using Handle = HDC;
-  static HDC invalid() { return nullptr; }
-  static void close(HDC h) { DeleteDC(h); }
 };
 // An object selected into a DC, which gets back what it held before, so that the object may be
 // deleted and the DC left as it was found.
@@ -54,25 +41,12 @@ struct SelectionTraits {
   static Handle invalid() { return {nullptr, nullptr}; }
   static void close(Handle h) { SelectObject(h.dc, h.previous); }
 };
-// What the system allocated for the caller, such as FormatMessage's text.
-template <typename Object>
-struct LocalTraits {
-  using Handle = Object*;
-  static Handle invalid() { return nullptr; }
-  static void close(Handle h) { LocalFree(h); }
-};
+// Released only where used, so that an owner may be declared with the interface incomplete.
 template <typename Interface>
 struct ComTraits {
   using Handle = Interface*;
   static Handle invalid() { return nullptr; }
   static void close(Handle h) { h->Release(); }
-};
-// COM started on this thread. Its handle is the CoUninitialize that ends it, as COM's library is
-// found at run time.
-struct ComStartTraits {
-  using Handle = void(WINAPI*)();
-  static Handle invalid() { return nullptr; }
-  static void close(Handle uninitialize) { uninitialize(); }
 };
 struct WindowClassTraits {
   struct Handle {
@@ -85,19 +59,25 @@ struct WindowClassTraits {
 };
 
 using ScopedFind = base::Unique<FindTraits>;
-using ScopedFont = base::Unique<GdiObjectTraits<HFONT>>;
-using ScopedBitmap = base::Unique<GdiObjectTraits<HBITMAP>>;
-using ScopedIcon = base::Unique<IconTraits>;
-// A window's owner must let go of it (release) when the window is destroyed by other means.
-using ScopedWindow = base::Unique<WindowTraits>;
-using ScopedWindowDc = base::Unique<WindowDcTraits>;
-using ScopedMemoryDc = base::Unique<MemoryDcTraits>;
-using ScopedSelection = base::Unique<SelectionTraits>;
 template <typename Object>
-using ScopedLocal = base::Unique<LocalTraits<Object>>;
+using ScopedGdiObject = base::Unique<NullTraits<Object, [](Object h) { DeleteObject(h); }>>;
+using ScopedFont = ScopedGdiObject<HFONT>;
+using ScopedBitmap = ScopedGdiObject<HBITMAP>;
+using ScopedIcon = base::Unique<NullTraits<HICON, [](HICON h) { DestroyIcon(h); }>>;
+// A window's owner must let go of it (release) when the window is destroyed by other means.
+using ScopedWindow = base::Unique<NullTraits<HWND, [](HWND h) { DestroyWindow(h); }>>;
+using ScopedWindowDc = base::Unique<WindowDcTraits>;
+using ScopedMemoryDc = base::Unique<NullTraits<HDC, [](HDC h) { DeleteDC(h); }>>;
+using ScopedSelection = base::Unique<SelectionTraits>;
+// What the system allocated for the caller, such as FormatMessage's text.
+template <typename Object>
+using ScopedLocal = base::Unique<NullTraits<Object*, [](Object* h) { LocalFree(h); }>>;
 template <typename Interface>
 using ScopedCom = base::Unique<ComTraits<Interface>>;
-using ScopedComStart = base::Unique<ComStartTraits>;
+// COM started on this thread. Its handle is the CoUninitialize that ends it, as COM's library is
+// found at run time.
+using ScopedComStart =
+    base::Unique<NullTraits<void(WINAPI*)(), [](void(WINAPI* end)()) { end(); }>>;
 // A registered window class, unregistered when it goes, which must be after its last window.
 using ScopedWindowClass = base::Unique<WindowClassTraits>;
 
