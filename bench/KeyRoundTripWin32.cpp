@@ -9,6 +9,7 @@
 
 #include "bench/Clock.h"
 #include "storage/KeyFile.h"
+#include "storage/KeyLine.h"
 
 namespace {}  // namespace
 
