@@ -43,18 +43,12 @@ ensure_wine_prefix() {
   fi
   local fonts=$WINEPREFIX/drive_c/windows/Fonts
   cp -n /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$fonts/" 2>/dev/null || true
-  # The program's TrueType face, Microsoft Sans Serif, is not among Wine's. Wine's Tahoma, renamed,
-  # stands in for it: its ms_sans_serif.ttf has bitmaps only and no outlines, which Wine skips.
-  [ -f "$fonts/micross.ttf" ] || /usr/bin/python3 -c '
-import os, sys
-from fontTools.ttLib import TTFont
-font = TTFont(sys.argv[1])
-for record in font["name"].names:
-    if record.nameID in (1, 4, 6, 16):  # family, full name, PostScript name, typographic family
-        record.string = "MicrosoftSansSerif" if record.nameID == 6 else "Microsoft Sans Serif"
-font.save(sys.argv[2] + ".part")  # a half-written font would stay for good
-os.replace(sys.argv[2] + ".part", sys.argv[2])' \
-    /usr/share/wine/fonts/tahoma.ttf "$fonts/micross.ttf"
+  # The program's TrueType face, Microsoft Sans Serif, is not among Wine's (its ms_sans_serif.ttf
+  # has bitmaps only, which Wine skips): Wine's Tahoma stands in, with the raster MS Sans Serif's
+  # widths and, at 8 pt, its glyphs. It is made again only when the script that makes it changes.
+  [ "$fonts/micross.ttf" -nt "$ROOT/scripts/make_stand_in_font.py" ] ||
+    /usr/bin/python3 "$ROOT/scripts/make_stand_in_font.py" /usr/share/wine/fonts/tahoma.ttf \
+      /usr/share/wine/fonts "$fonts/micross.ttf"
 }
 
 # start_display [SCREENS]: starts an Xvfb of our own on a free display, with one screen or
