@@ -8,7 +8,6 @@
 //   state                 each control: visible, enabled, text (CR, LF escaped); then the focus
 //   drawn NAME            wait until the control shows more than one colour on the screen
 //   click NAME            BM_CLICK a visible, enabled button
-//   set-text TEXT         WM_SETTEXT to Text1
 //   type TEXT             WM_CHAR to Text1, one per UTF-16 unit
 //   close [--syscommand]  WM_CLOSE, or WM_SYSCOMMAND SC_CLOSE
 //   message-box           wait for the program's message box, print it, press OK
@@ -254,10 +253,6 @@ void run(const std::vector<std::wstring>& args) {
   if (command == L"start") return commandStart(args[1]);
   if (command == L"drawn") return commandDrawn(args[1]);
   if (command == L"click") return commandClick(args[1]);
-  if (command == L"set-text") {
-    SendMessageW(control(L"Text1"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args[1].c_str()));
-    return;
-  }
   if (command != L"type") fail("no such command; see probe.cpp");
   for (wchar_t unit : args[1]) SendMessageW(control(L"Text1"), WM_CHAR, unit, 1);
 }

@@ -95,13 +95,13 @@ expect_key_file() {
       "expected: $(od -An -c "$work/expected" | head -4)" "found: $(od -An -c "$key_file" | head -4)"
 }
 
-# saves HOW KEY [BYTES]: KEY entered by the probe's HOW (type or set-text) and Update pressed, the
-# key file holds KEY, or BYTES where the code page writes it so, and Label2 shows KEY.
+# saves KEY BYTES: KEY typed and Update pressed, the key file holds BYTES, as the code page writes
+# KEY, and Label2 shows KEY.
 saves() {
-  probe "$1" "$2"
+  probe type "$1"
   click Command_Update
-  expect_key_file "${3:-$2}"
-  expect_state "Label2 visible=1 enabled=1 text=$2"
+  expect_key_file "$2"
+  expect_state "Label2 visible=1 enabled=1 text=$1"
 }
 
 # The key file is as the scenario made it.
@@ -171,7 +171,7 @@ scenario_update() {
   # The whole file is replaced, so the second line goes.
   make_install 'var accessKey = "OLD-KEY";\r\n// written by the installer\r\n'
   start_window
-  saves type 'NEW-KEY-1 é' $'NEW-KEY-1 \xe9'
+  saves 'NEW-KEY-1 é' $'NEW-KEY-1 \xe9'
   expect_state \
     'Label2 visible=1 enabled=1 text=NEW-KEY-1 é' \
     "Label5 visible=1 enabled=1 text=$UPDATED" \
