@@ -25,6 +25,16 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
+# register_install [FOLDER]: FOLDER, a Windows path, is the installation folder in the registry of
+# WINEPREFIX; without it there is none. Wine reads FOLDER in the locale's character set.
+register_install() {
+  if [ $# -eq 0 ]; then
+    wine reg delete 'HKCU\Software\Quorvantis' /f >/dev/null 2>&1 || true
+  else
+    wine reg add 'HKCU\Software\Quorvantis' /ve /t REG_SZ /d "$1" /f >/dev/null
+  fi
+}
+
 build_windows() {
   say "Building the Windows program"
   cmake --preset windows >/dev/null

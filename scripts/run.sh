@@ -24,11 +24,7 @@ if [ ! -f "$key_file" ]; then
   mkdir -p "$(dirname "$key_file")"
   printf 'var accessKey = "DEMO-7F3A-19C2-B84E";\r\n' >"$key_file"
 fi
-if [ "$mode" = found ]; then
-  wine reg add 'HKCU\Software\Quorvantis' /ve /t REG_SZ /d 'C:\Quorvantis' /f >/dev/null
-else
-  wine reg delete 'HKCU\Software\Quorvantis' /f >/dev/null 2>&1 || true
-fi
+if [ "$mode" = found ]; then register_install 'C:\Quorvantis'; else register_install; fi
 
 exe="$ROOT/build/windows/UpdateAccessKey.exe"
 if [ -n "${DISPLAY:-}" ]; then

@@ -32,9 +32,14 @@ stop_probe() {
   probe_pid=
 }
 
-# start_window: the probe starts $program and waits until its window shows.
-start_program() { probe start "Z:$program" >/dev/null; }
-start_window() { start_program; probe wait-window; }
+# start_program: the probe starts $program and prints what showed first: window or message-box;
+# start_window: the window, and no message box instead.
+start_program() { probe start "Z:$program"; }
+start_window() {
+  local shown
+  shown=$(start_program)
+  [ "$shown" = window ] || { echo "the program started with a $shown, not its window" >&2 && return 1; }
+}
 
 # probe COMMAND ARG...: the probe runs the command and its output is printed; fails if it failed.
 probe() {

@@ -2,17 +2,16 @@
 // the screenshots. It reads one command a line on its standard input, fields separated by tabs,
 // and answers each with its output and a last line "\x1fok" or "\x1ffail", the reason going to
 // standard error. At the end of its input it ends the program, if that still runs. Commands:
-//   start EXE             run EXE
-//   wait-window           wait until the main window is visible
+//   start EXE             run EXE and wait until its window or a message box shows
 //   wait-exit             wait until the program ends; prints its exit code
 //   state                 each control: visible, enabled, text (CR, LF escaped); then the focus
 //   drawn NAME            wait until the control shows more than one colour on the screen
 //   click NAME            BM_CLICK a visible, enabled button
 //   type TEXT             WM_CHAR to Text1, one per UTF-16 unit
-//   close [--syscommand]  WM_CLOSE, or WM_SYSCOMMAND SC_CLOSE
+//   close                 the window's close command (WM_SYSCOMMAND SC_CLOSE)
 //   message-box           wait for the program's message box, print it, press OK
-//   registry set PATH     HKCU\Software\Quorvantis's default value; registry delete: no key
-// click and close print what followed: done, message-box or exited.
+// start prints what showed, window, message-box or exited; click and close what followed, done,
+// message-box or exited.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -114,6 +113,11 @@ HWND control(std::wstring_view name) {
   fail("the window has no control " + utf8(name));
 }
 
+// Prints whether the program ended or shows a message box, or else `otherwise`.
+void printWhatShows(const wchar_t* otherwise) {
+  print(targetEnded() ? L"exited\n" : findMessageBox() ? L"message-box\n" : otherwise);
+}
+
 // Sends a message that may open a modal message box or end the program, and waits until one of
 // these happened or the message was handled; prints which: message-box, exited or done.
 void sendAndSettle(HWND hwnd, UINT message, WPARAM wParam) {
@@ -125,7 +129,7 @@ void sendAndSettle(HWND hwnd, UINT message, WPARAM wParam) {
   }).detach();
   waitUntil("the program did not handle the message",
             [&] { return *handled || findMessageBox() || targetEnded(); });
-  print(targetEnded() ? L"exited\n" : *handled ? L"done\n" : L"message-box\n");
+  printWhatShows(L"done\n");
 }
 
 void commandStart(const std::wstring& exe) {
@@ -142,6 +146,9 @@ void commandStart(const std::wstring& exe) {
   if (gProcess) CloseHandle(gProcess);
   gProcess = process.hProcess;
   gPid = process.dwProcessId;
+  waitUntil("neither the window nor a message box appeared",
+            [] { return findMainWindow() || findMessageBox() || targetEnded(); });
+  printWhatShows(L"window\n");
 }
 
 void commandWaitExit() {
@@ -150,16 +157,6 @@ void commandWaitExit() {
   DWORD code = 0;
   GetExitCodeProcess(gProcess, &code);
   print(std::to_wstring(code) + L"\n");
-}
-
-void commandWaitWindow() {
-  waitUntil("the window did not appear", [] {
-    if (const HWND box = findMessageBox()) {
-      fail("a message box came instead of the window: " + utf8(escaped(windowText(box))));
-    }
-    if (targetEnded()) fail("the program ended before its window was shown");
-    return findMainWindow() != nullptr;
-  });
 }
 
 void commandState() {
@@ -222,33 +219,12 @@ void commandMessageBox() {
   waitUntil("the message box did not close", [&] { return !IsWindow(box); });
 }
 
-void commandRegistry(const std::vector<std::wstring>& args) {
-  constexpr wchar_t kSubKey[] = L"Software\\Quorvantis";
-  if (args.size() == 3 && args[1] == L"set") {
-    if (RegSetKeyValueW(HKEY_CURRENT_USER, kSubKey, nullptr, REG_SZ, args[2].c_str(),
-                        static_cast<DWORD>((args[2].size() + 1) * sizeof(wchar_t)))) {
-      fail("cannot set the registry value");
-    }
-  } else if (args.size() != 2 || args[1] != L"delete") {
-    fail("registry set PATH | registry delete");
-  } else if (const LONG status = RegDeleteTreeW(HKEY_CURRENT_USER, kSubKey);
-             status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
-    fail("cannot delete the registry key");
-  }
-}
-
 void run(const std::vector<std::wstring>& args) {
   const std::wstring& command = args[0];
-  if (command == L"registry") return commandRegistry(args);
-  if (command == L"wait-window") return commandWaitWindow();
   if (command == L"wait-exit") return commandWaitExit();
   if (command == L"message-box") return commandMessageBox();
   if (command == L"state") return commandState();
-  if (command == L"close") {
-    const bool sysCommand = args.size() > 1 && args[1] == L"--syscommand";
-    return sendAndSettle(requireMainWindow(), sysCommand ? WM_SYSCOMMAND : WM_CLOSE,
-                         sysCommand ? SC_CLOSE : 0);
-  }
+  if (command == L"close") return sendAndSettle(requireMainWindow(), WM_SYSCOMMAND, SC_CLOSE);
   if (args.size() != 2) fail("no such command; see probe.cpp");
   if (command == L"start") return commandStart(args[1]);
   if (command == L"drawn") return commandDrawn(args[1]);

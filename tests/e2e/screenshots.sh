@@ -59,7 +59,7 @@ shoot() {
   say "$out/$1.png"
 }
 
-probe registry set 'C:\Quorvantis'
+register_install 'C:\Quorvantis'
 start_window
 shoot found
 
@@ -68,6 +68,6 @@ probe type '5C1E-88D0-A4F7-3B92'
 probe click Command_Update >/dev/null
 shoot updated
 
-probe registry delete
+register_install
 start_window
 shoot not-found

@@ -108,18 +108,12 @@ signed=$work/signed/unpacked/UpdateAccessKey.exe
 cmp -s "$signed" "$unpacked/UpdateAccessKey.exe" && fail "the signed release's program is unsigned"
 
 # The throwaway certificate is its own root, so it is given as the one to trust.
-verify() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" 2>&1; }
-report=$(verify "$signed") || fail "osslsigncode does not accept the signature:" "$report"
+report=$(osslsigncode verify -CAfile "$work/cert.pem" -in "$signed" 2>&1) || fail "osslsigncode does not accept the signature:" "$report"
 grep -q '^Message digest algorithm  : SHA256' <<<"$report" || fail "not signed with SHA-256:" "$report"
 current=$(sed -n 's/^Current message digest *: //p' <<<"$report")
 calculated=$(sed -n 's/^Calculated message digest *: //p' <<<"$report")
 [[ -n $current && $current == "$calculated" ]] || fail "the signed digest does not match:" "$report"
 grep -q 'Subject: /CN=UpdateAccessKey test signer' <<<"$report" || fail "signed by someone else:" "$report"
-
-step "a changed byte breaks the signature"
-cp "$signed" "$work/tampered.exe"
-printf 'X' | dd of="$work/tampered.exe" bs=1 seek=4096 conv=notrunc status=none
-verify "$work/tampered.exe" >/dev/null && fail "osslsigncode accepts a program changed after signing"
 
 step "the signed program shows the found window under Wine"
 bash "$root/tests/e2e/scenarios.sh" found "$signed" "$probe_exe"
