@@ -108,7 +108,8 @@ signed=$work/signed/unpacked/UpdateAccessKey.exe
 cmp -s "$signed" "$unpacked/UpdateAccessKey.exe" && fail "the signed release's program is unsigned"
 
 # The throwaway certificate is its own root, so it is given as the one to trust.
-report=$(osslsigncode verify -CAfile "$work/cert.pem" -in "$signed" 2>&1) || fail "osslsigncode does not accept the signature:" "$report"
+report=$(osslsigncode verify -CAfile "$work/cert.pem" -in "$signed" 2>&1) ||
+  fail "osslsigncode does not accept the signature:" "$report"
 grep -q '^Message digest algorithm  : SHA256' <<<"$report" || fail "not signed with SHA-256:" "$report"
 current=$(sed -n 's/^Current message digest *: //p' <<<"$report")
 calculated=$(sed -n 's/^Calculated message digest *: //p' <<<"$report")
