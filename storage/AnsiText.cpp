@@ -14,17 +14,6 @@ int checkedLength(size_t size) {
   return static_cast<int>(size);
 }
 
-}  // namespace
-
-std::wstring fromAnsi(std::string_view bytes) {
-  if (bytes.empty()) return {};
-  const int length = checkedLength(bytes.size());
-  const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
-  std::wstring text(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), size);
-  return text;
-}
-
 std::optional<std::string> toAnsiExactly(std::wstring_view text) {
   if (text.empty()) return std::string();
   const int length = checkedLength(text.size());
@@ -43,6 +32,17 @@ std::optional<std::string> toAnsiExactly(std::wstring_view text) {
   // A multi-byte code page can still map a character to bytes that read back as another one.
   if (usedDefault || fromAnsi(bytes) != text) return std::nullopt;
   return bytes;
+}
+
+}  // namespace
+
+std::wstring fromAnsi(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int length = checkedLength(bytes.size());
+  const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
+  std::wstring text(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), size);
+  return text;
 }
 
 CodePage systemCodePage() { return {GetACP(), toAnsiExactly}; }

@@ -12,11 +12,9 @@ namespace storage {
 
 std::wstring fromAnsi(std::string_view bytes);
 
-// The bytes only when the code page holds every character exactly, so that they convert back to
-// the same text: no default character and no best-fit look-alike.
-std::optional<std::string> toAnsiExactly(std::wstring_view text);
-
-// The ANSI code page of this process.
+// The ANSI code page of this process. Its encoder gives the bytes only when the code page holds
+// every character exactly, so that they convert back to the same text: no default character and
+// no best-fit look-alike.
 CodePage systemCodePage();
 
 }  // namespace storage

@@ -20,16 +20,8 @@ constexpr int kTemporaryNameAttempts = 100;
 constexpr int kReplaceAttempts = 20;
 constexpr auto kReplaceRetryDelay = std::chrono::milliseconds(50);
 
-bool isAccessDenied(Error error) { return error == ERROR_ACCESS_DENIED; }
-
 bool isAmong(Error error, std::initializer_list<Error> codes) {
   return std::find(codes.begin(), codes.end(), error) != codes.end();
-}
-
-// Another program, a virus scanner or the browser, may let go of the file in a moment.
-bool mayPass(Error error) {
-  return isAmong(error, {ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, ERROR_ACCESS_DENIED,
-                         ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS});
 }
 
 // A StorageError for a failed system call on `path`, its kind taken from the system's code.
@@ -37,7 +29,7 @@ StorageError systemFailure(const wchar_t* whatFailed, const std::wstring& path, 
   StorageFailure kind = StorageFailure::SystemError;
   if (code == ERROR_FILE_NOT_FOUND) kind = StorageFailure::FileNotFound;
   if (code == ERROR_PATH_NOT_FOUND) kind = StorageFailure::PathNotFound;
-  if (isAccessDenied(code)) kind = StorageFailure::AccessDenied;
+  if (code == ERROR_ACCESS_DENIED) kind = StorageFailure::AccessDenied;
   return StorageError(kind, whatFailed, path, systemErrorText(code));
 }
 
@@ -76,8 +68,7 @@ Error readAll(FileOperations& files, const File& file, std::string& bytes) {
 // The file's bytes, or none where they cannot be read.
 std::string bytesOf(FileOperations& files, const std::wstring& path) {
   std::string bytes;
-  File file;
-  if (files.openForReading(path, file) == 0) readAll(files, file, bytes);
+  if (File file; files.openForReading(path, file) == 0) readAll(files, file, bytes);
   return bytes;
 }
 
@@ -141,12 +132,16 @@ class TemporaryFile {
   File file_;
 };
 
-// A failure that may pass: another program letting go of the file, or another copy's replace,
-// which under Wine moves the key file aside for a moment, having put it back.
+// A failure that may pass: another program, a virus scanner or the browser, letting go of the
+// file, or another copy's replace, which under Wine moves the key file aside for a moment, having
+// put it back.
 bool isPassing(FileOperations& files, Error error, const std::wstring& target) {
-  return mayPass(error) || (isAmong(error, {ERROR_FILE_NOT_FOUND, ERROR_UNABLE_TO_MOVE_REPLACEMENT,
-                                            ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}) &&
-                            isKnownToExist(files, target));
+  return isAmong(error,
+                 {ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, ERROR_ACCESS_DENIED,
+                  ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS}) ||
+         (isAmong(error, {ERROR_FILE_NOT_FOUND, ERROR_UNABLE_TO_MOVE_REPLACEMENT,
+                          ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}) &&
+          isKnownToExist(files, target));
 }
 
 Error putInPlace(FileOperations& files, const std::wstring& replacement,
@@ -195,7 +190,7 @@ ReplaceFailure tryReplace(FileOperations& files, const FileFacts& target, const 
   TemporaryFile temporary(files, target.finalPath);
   // A folder that refuses new files may still let the key file itself be written, as an
   // installer that grants the right on that one file leaves it.
-  if (const Error error = temporary.error()) return {error, isAccessDenied(error)};
+  if (const Error error = temporary.error()) return {error, error == ERROR_ACCESS_DENIED};
   // Read first: a replace that fails half-way leaves no old file to tell the user its key.
   const std::string oldBytes = target.exists ? bytesOf(files, target.finalPath) : std::string();
   Error error = writeAll(files, temporary.file(), 0, content);
@@ -207,7 +202,7 @@ ReplaceFailure tryReplace(FileOperations& files, const FileFacts& target, const 
     // A folder that lets users make files but not delete them refuses the replace its own opening
     // of the new file for deletion; then only this handle can still remove it.
     if (!error) error = files.mayDelete(temporary.path());
-    if (error) return {error, isAccessDenied(error)};
+    if (error) return {error, error == ERROR_ACCESS_DENIED};
   }
   // The replace opens the new file without sharing.
   temporary.close();
@@ -274,8 +269,8 @@ void replaceFileContent(FileOperations& files, const std::wstring& path, std::st
   // A replace would leave the file's other names holding the old key, or would be refused for want
   // of the right to delete the key file, as an installer that grants users the right to write it
   // alone leaves it: written in place before any temporary file is made.
-  const bool inPlace =
-      target.exists && (target.linkCount > 1 || isAccessDenied(files.mayDelete(target.finalPath)));
+  const bool inPlace = target.exists && (target.linkCount > 1 ||
+                                         files.mayDelete(target.finalPath) == ERROR_ACCESS_DENIED);
   if (!inPlace) {
     const ReplaceFailure failure = tryReplace(files, target, path, content);
     if (!failure.error) return;

@@ -6,6 +6,24 @@
 
 namespace storage {
 
+namespace {
+
+// What the user is told of a write that could not be undone.
+std::wstring incompleteWriteReason(const IncompleteWrite& e) {
+  // Where the key file's name was given up, the system's words for the failed replace may say
+  // that it kept it.
+  std::wstring reason = e.newFile().empty()
+                            ? e.reason() + L"\r\n" + texts::kMayBeIncomplete
+                            : texts::kKeyFileGone + e.newFile() + texts::kKeyFileGoneEnd;
+  // The user may have no other note of the key that the file held.
+  if (const std::optional<std::string> oldKey = findAccessKey(e.oldBytes())) {
+    reason += texts::kOldKeyWas + fromAnsi(*oldKey) + texts::kOldKeyWasEnd;
+  }
+  return reason;
+}
+
+}  // namespace
+
 std::wstring readCurrentAccessKey(FileOperations& files, std::wstring_view installPath) {
   const std::wstring path = keyFilePath(installPath);
   AccessKeyScanner scanner;
@@ -37,18 +55,4 @@ void saveNewAccessKey(FileOperations& files, std::wstring_view installPath,
     throw StorageError(e.kind(), texts::kWriteFailed, path, incompleteWriteReason(e));
   }
 }
-
-std::wstring incompleteWriteReason(const IncompleteWrite& e) {
-  // Where the key file's name was given up, the system's words for the failed replace may say
-  // that it kept it.
-  std::wstring reason = e.newFile().empty()
-                            ? e.reason() + L"\r\n" + texts::kMayBeIncomplete
-                            : texts::kKeyFileGone + e.newFile() + texts::kKeyFileGoneEnd;
-  // The user may have no other note of the key that the file held.
-  if (const std::optional<std::string> oldKey = findAccessKey(e.oldBytes())) {
-    reason += texts::kOldKeyWas + fromAnsi(*oldKey) + texts::kOldKeyWasEnd;
-  }
-  return reason;
-}
-
 }  // namespace storage

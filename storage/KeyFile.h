@@ -20,7 +20,4 @@ std::wstring readCurrentAccessKey(FileOperations& files, std::wstring_view insta
 void saveNewAccessKey(FileOperations& files, std::wstring_view installPath,
                       std::wstring_view newAccessKey);
 
-// What the user is told of a write that could not be undone.
-std::wstring incompleteWriteReason(const IncompleteWrite& failure);
-
 }  // namespace storage

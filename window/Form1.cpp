@@ -227,34 +227,24 @@ int Form1::run() {
 }
 
 void Form1::createControls(int dpi) {
+  // By ControlKind: a label, with no prefix so that an "&" in a key is shown as it is; a text
+  // box; a button; a picture.
+  constexpr struct {
+    const wchar_t* className;
+    DWORD style, exStyle;
+  } kKinds[] = {{L"STATIC", SS_LEFT | SS_NOPREFIX, 0},
+                {L"EDIT", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+                {L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0},
+                {L"STATIC", SS_OWNERDRAW, 0}};
   for (const ControlDesign& design : kControls) {
-    const wchar_t* className = L"STATIC";
-    DWORD style = WS_CHILD | WS_VISIBLE;
-    DWORD exStyle = 0;
-    switch (design.kind) {
-      case ControlKind::Label:
-        // No prefix: an "&" in a key is shown as it is.
-        style |= SS_LEFT | SS_NOPREFIX;
-        break;
-      case ControlKind::TextBox:
-        className = L"EDIT";
-        style |= WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
-        exStyle |= WS_EX_CLIENTEDGE;
-        break;
-      case ControlKind::Button:
-        className = L"BUTTON";
-        style |= WS_TABSTOP | BS_PUSHBUTTON;
-        break;
-      case ControlKind::Picture:
-        style |= SS_OWNERDRAW;
-        break;
-    }
-    if (design.control == Control::Label5) style &= ~WS_VISIBLE;
-    const HWND control = CreateWindowExW(
-        exStyle, className, design.text, style, scaled(design.left, dpi), scaled(design.top, dpi),
-        scaled(design.width, dpi), scaled(design.height, dpi), hwnd_.get(),
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(design.control))), instance_,
-        nullptr);
+    const auto& kind = kKinds[static_cast<int>(design.kind)];
+    const DWORD shown = design.control == Control::Label5 ? 0 : WS_VISIBLE;
+    const HWND control =
+        CreateWindowExW(kind.exStyle, kind.className, design.text, WS_CHILD | shown | kind.style,
+                        scaled(design.left, dpi), scaled(design.top, dpi),
+                        scaled(design.width, dpi), scaled(design.height, dpi), hwnd_.get(),
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(design.control))),
+                        instance_, nullptr);
     if (!control) throw std::runtime_error("creating a control failed");
     controls_[static_cast<size_t>(design.control)] = control;
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(design.control)), FALSE);
