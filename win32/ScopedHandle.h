@@ -7,13 +7,21 @@
 
 namespace win32 {
 
-// A handle kind that owns nothing when null and lets go through `close`.
+// A handle kind that owns nothing when null and lets go through `close_`, a function of its own
+// rather than a lambda, whose type would differ in each file that includes this one.
 template <typename Object, auto close_>
 struct NullTraits {
   using Handle = Object;
   static Object invalid() { return nullptr; }
   static void close(Object h) { close_(h); }
 };
+inline void deleteObject(HGDIOBJ h) { DeleteObject(h); }
+inline void destroyIcon(HICON h) { DestroyIcon(h); }
+inline void destroyWindow(HWND h) { DestroyWindow(h); }
+inline void deleteDc(HDC h) { DeleteDC(h); }
+inline void localFree(HLOCAL h) { LocalFree(h); }
+using ComEnd = void(WINAPI*)();
+inline void endCom(ComEnd end) { end(); }
 
 struct FindTraits {
   using Handle = HANDLE;
@@ -60,24 +68,23 @@ struct WindowClassTraits {
 
 using ScopedFind = base::Unique<FindTraits>;
 template <typename Object>
-using ScopedGdiObject = base::Unique<NullTraits<Object, [](Object h) { DeleteObject(h); }>>;
+using ScopedGdiObject = base::Unique<NullTraits<Object, deleteObject>>;
 using ScopedFont = ScopedGdiObject<HFONT>;
 using ScopedBitmap = ScopedGdiObject<HBITMAP>;
-using ScopedIcon = base::Unique<NullTraits<HICON, [](HICON h) { DestroyIcon(h); }>>;
+using ScopedIcon = base::Unique<NullTraits<HICON, destroyIcon>>;
 // A window's owner must let go of it (release) when the window is destroyed by other means.
-using ScopedWindow = base::Unique<NullTraits<HWND, [](HWND h) { DestroyWindow(h); }>>;
+using ScopedWindow = base::Unique<NullTraits<HWND, destroyWindow>>;
 using ScopedWindowDc = base::Unique<WindowDcTraits>;
-using ScopedMemoryDc = base::Unique<NullTraits<HDC, [](HDC h) { DeleteDC(h); }>>;
+using ScopedMemoryDc = base::Unique<NullTraits<HDC, deleteDc>>;
 using ScopedSelection = base::Unique<SelectionTraits>;
 // What the system allocated for the caller, such as FormatMessage's text.
 template <typename Object>
-using ScopedLocal = base::Unique<NullTraits<Object*, [](Object* h) { LocalFree(h); }>>;
+using ScopedLocal = base::Unique<NullTraits<Object*, localFree>>;
 template <typename Interface>
 using ScopedCom = base::Unique<ComTraits<Interface>>;
 // COM started on this thread. Its handle is the CoUninitialize that ends it, as COM's library is
 // found at run time.
-using ScopedComStart =
-    base::Unique<NullTraits<void(WINAPI*)(), [](void(WINAPI* end)()) { end(); }>>;
+using ScopedComStart = base::Unique<NullTraits<ComEnd, endCom>>;
 // A registered window class, unregistered when it goes, which must be after its last window.
 using ScopedWindowClass = base::Unique<WindowClassTraits>;
 
