@@ -1,4 +1,5 @@
-// The key file below the installation folder: its reader and its writer.
+// The key file below the installation folder, whose line is in the system's ANSI code page: its
+// reader and its writer.
 #pragma once
 
 #include <string>
@@ -6,8 +7,13 @@
 
 #include "storage/FileAccess.h"
 #include "storage/FileOperations.h"
+#include "storage/KeyLine.h"
 
 namespace storage {
+
+// The ANSI code page of this process, in which the key file holds its text. Its encoder gives
+// the bytes only when the code page holds every character exactly.
+CodePage systemCodePage();
 
 // Reads the key from the key file below `installPath`. Throws StorageError.
 std::wstring readCurrentAccessKey(FileOperations& files, std::wstring_view installPath);

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "storage/AnsiText.h"
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
 #include "storage/Utf8.h"
