@@ -1,4 +1,5 @@
-// The system's file operations under the key file's reader and writer.
+// The system's file operations under the key file's reader and writer. Every path reaches the
+// system in its extended-length form, so that a long one is taken too.
 #include "storage/FileOperations.h"
 
 #include "resources/Texts.h"
@@ -15,15 +16,12 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// Every path reaches the system through this, so that a long one is taken too.
-std::wstring systemPath(const std::wstring& path) { return extendedLengthPath(path); }
-
 Error resultOf(BOOL done) { return done ? ERROR_SUCCESS : GetLastError(); }
 
 Error open(const std::wstring& path, DWORD access, DWORD sharing, DWORD disposition, DWORD flags,
            File& file) {
-  file.reset(
-      CreateFileW(systemPath(path).c_str(), access, sharing, nullptr, disposition, flags, nullptr));
+  file.reset(CreateFileW(extendedLengthPath(path).c_str(), access, sharing, nullptr, disposition,
+                         flags, nullptr));
   return file ? ERROR_SUCCESS : GetLastError();
 }
 
@@ -125,8 +123,8 @@ class SystemFileOperations final : public FileOperations {
   // and the replacement under its own name; ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 leaves the same,
   // the old file under a name of the system's choice. The writer finishes either by what it finds.
   Error replace(const std::wstring& replacement, const std::wstring& target) override {
-    const std::wstring from = systemPath(replacement);
-    const std::wstring to = systemPath(target);
+    const std::wstring from = extendedLengthPath(replacement);
+    const std::wstring to = extendedLengthPath(target);
     if (GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES) {
       return resultOf(MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH));
     }
@@ -135,7 +133,7 @@ class SystemFileOperations final : public FileOperations {
   }
 
   Error remove(const std::wstring& path) override {
-    return resultOf(DeleteFileW(systemPath(path).c_str()));
+    return resultOf(DeleteFileW(extendedLengthPath(path).c_str()));
   }
 
   Error removeOpen(const File& file) override {
@@ -148,7 +146,8 @@ class SystemFileOperations final : public FileOperations {
     std::vector<FolderEntry> entries;
     constexpr ULONGLONG kTicksPerSecond = 10'000'000;
     WIN32_FIND_DATAW found;
-    const win32::ScopedFind search(FindFirstFileW(systemPath(folder + L"*").c_str(), &found));
+    const win32::ScopedFind search(
+        FindFirstFileW(extendedLengthPath(folder + L"*").c_str(), &found));
     if (!search) return entries;
     do {
       const ULONGLONG ticks = (ULONGLONG{found.ftLastWriteTime.dwHighDateTime} << 32) |

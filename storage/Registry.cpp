@@ -1,24 +1,14 @@
 #include "storage/Registry.h"
 
-#include "base/Unique.h"
 #include "storage/KeyLine.h"
+#include "win32/ScopedHandle.h"
 
 namespace storage {
-
-namespace {
-
-struct KeyTraits {
-  using Handle = HKEY;
-  static HKEY invalid() { return nullptr; }
-  static void close(HKEY key) { RegCloseKey(key); }
-};
-
-}  // namespace
 
 std::optional<std::wstring> readRegistryString(HKEY root, const std::wstring& subKey,
                                                const std::wstring& valueName) {
   // A failed open leaves no key, so the queries below fail and decide for it.
-  base::Unique<KeyTraits> key;
+  win32::ScopedKey key;
   RegOpenKeyW(root, subKey.c_str(), key.put());
   DWORD type = 0;
   DWORD size = 0;

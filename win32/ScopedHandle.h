@@ -20,6 +20,7 @@ inline void destroyIcon(HICON h) { DestroyIcon(h); }
 inline void destroyWindow(HWND h) { DestroyWindow(h); }
 inline void deleteDc(HDC h) { DeleteDC(h); }
 inline void localFree(HLOCAL h) { LocalFree(h); }
+inline void closeKey(HKEY h) { RegCloseKey(h); }
 using ComEnd = void(WINAPI*)();
 inline void endCom(ComEnd end) { end(); }
 
@@ -67,6 +68,7 @@ struct WindowClassTraits {
 };
 
 using ScopedFind = base::Unique<FindTraits>;
+using ScopedKey = base::Unique<NullTraits<HKEY, closeKey>>;
 template <typename Object>
 using ScopedGdiObject = base::Unique<NullTraits<Object, deleteObject>>;
 using ScopedFont = ScopedGdiObject<HFONT>;

@@ -20,7 +20,7 @@
 #include "storage/StorageError.h"
 #include "storage/Utf8.h"
 #include "tests/support/FaultyFiles.h"
-#include "tests/support/ScopedWin32.h"
+#include "win32/ScopedHandle.h"
 #include "tests/win32/InstallFolder.h"
 
 namespace {
