@@ -493,7 +493,6 @@ TEST(Form1Window, AnErrorInAHandlerIsShownOverTheWindowAndEndsTheProgramWith1) {
             overTheWindow(reads::kNotSaved + shown.folder.keyFile() + reads::kPathNotFound + L"|"));
   EXPECT_EQ(textOf(item(Control::Label2)), L"OLD-KEY");
   EXPECT_FALSE(IsWindowVisible(item(Control::Label5)));
-  EXPECT_EQ(GetFocus(), item(Control::Command_Update));
   EXPECT_EQ(shown.form.run(), 1);
   EXPECT_EQ(boxes.size(), 1u);
 }
@@ -565,9 +564,8 @@ TEST(LiveRegions, EndOnlyTheComThatTheyStarted) {
   }
 }
 
-// COM's library from System32 alone, by its full path, as Windows 7 without update KB2533623
-// refuses the search flag: not even a library that is loaded already, as this test is, is taken
-// from the program's folder, first on the search path.
+// COM's library by its full System32 path, as Windows 7 without update KB2533623 refuses the
+// search flag: not even one loaded already, as this test is, comes from the program's folder.
 TEST(LiveRegions, LoadComFromSystem32Alone) {
   EXPECT_NE(win32::systemLibrary(L"ole32.dll"), nullptr);
   EXPECT_EQ(win32::systemLibrary(L"Form1WindowTest.exe"), nullptr);
