@@ -15,17 +15,16 @@ constexpr std::wstring_view kKeyFileBelowInstall = L"Firefox\\chrome\\content\\q
 constexpr std::string_view kLinePrefix = "var accessKey = \"";
 constexpr std::string_view kLineSuffix = "\";\r\n";
 constexpr std::wstring_view kTemporarySuffix = L".tmp";
+constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
 constexpr size_t kTemporaryDigits = 8;
 
 bool endsLine(char c) { return c == '\r' || c == '\n'; }
 
-// A script's string ends at any of its line terminators, not only at CR and LF.
-bool endsScriptLine(wchar_t c) { return c == L'\r' || c == L'\n' || c == 0x2028 || c == 0x2029; }
-
 std::optional<Unsavable> syntaxReason(wchar_t c) {
   if (c == L'"') return Unsavable::DoubleQuote;
   if (c == L'\\') return Unsavable::Backslash;
-  if (endsScriptLine(c)) return Unsavable::LineBreak;
+  // A script's string ends at any of its line terminators, not only at CR and LF.
+  if (c == L'\r' || c == L'\n' || c == 0x2028 || c == 0x2029) return Unsavable::LineBreak;
   return std::nullopt;
 }
 
@@ -61,52 +60,33 @@ bool has(const std::vector<UnsavableCharacter>& characters, Unsavable reason) {
 }  // namespace
 
 std::wstring keyFilePath(std::wstring_view installPath) {
-  std::wstring path(installPath);
-  path += L'\\';
-  path += kKeyFileBelowInstall;
-  return path;
+  return std::wstring(installPath) + L'\\' + std::wstring(kKeyFileBelowInstall);
 }
 
 std::string keyFileLine(std::string_view ansiKey) {
-  std::string line;
-  line.reserve(kLinePrefix.size() + ansiKey.size() + kLineSuffix.size());
-  line += kLinePrefix;
-  line += ansiKey;
-  line += kLineSuffix;
-  return line;
+  return std::string(kLinePrefix) + std::string(ansiKey) + std::string(kLineSuffix);
 }
 
 bool AccessKeyScanner::take(std::string_view bytes) {
   sawBytes_ = sawBytes_ || !bytes.empty();
-  for (size_t i = 0; i < bytes.size(); ++i) {
+  for (size_t i = 0; i < bytes.size() && state_ < State::Found; ++i) {
     const char c = bytes[i];
-    switch (state_) {
-      case State::LeadingBlanks:
-        if (c == ' ') break;
-        // A line that opens with a double quote has always been refused: its quoted text is a
-        // field of its own, not a key declaration.
-        state_ = (c == '"' || endsLine(c)) ? State::NoKey : State::BeforeKey;
-        break;
-      case State::BeforeKey:
-        if (c == '"') {
-          state_ = State::InKey;
-        } else if (endsLine(c)) {
-          state_ = State::NoKey;
-        }
-        break;
-      case State::InKey: {
-        const size_t end = bytes.find_first_of("\"\r\n", i);
-        key_.append(bytes.substr(i, end - i));
-        if (end == std::string_view::npos) return false;
-        state_ = bytes[end] == '"' ? State::Found : State::NoKey;
-        return true;
-      }
-      case State::Found:
-      case State::NoKey:
-        return true;
+    if (state_ == State::InKey) {
+      const size_t end = bytes.find_first_of("\"\r\n", i);
+      key_.append(bytes.substr(i, end - i));
+      if (end == std::string_view::npos) return false;
+      state_ = bytes[end] == '"' ? State::Found : State::NoKey;
+    } else if (c == '"') {
+      // A line that opens with a double quote has always been refused: its quoted text is a
+      // field of its own, not a key declaration.
+      state_ = state_ == State::LeadingBlanks ? State::NoKey : State::InKey;
+    } else if (endsLine(c)) {
+      state_ = State::NoKey;
+    } else if (c != ' ') {
+      state_ = State::BeforeKey;
     }
   }
-  return state_ == State::Found || state_ == State::NoKey;
+  return state_ >= State::Found;
 }
 
 std::optional<std::string> AccessKeyScanner::key() const {
@@ -143,24 +123,22 @@ std::vector<UnsavableCharacter> unsavableCharacters(std::wstring_view key,
 
 std::wstring explainUnsavable(const std::vector<UnsavableCharacter>& characters,
                               unsigned codePage) {
-  std::vector<std::wstring> lines;
+  std::wstring text;
+  const auto addLine = [&text](const std::wstring& line) {
+    text += (text.empty() ? L"" : L"\r\n") + line;
+  };
   const bool quote = has(characters, Unsavable::DoubleQuote);
   const bool backslash = has(characters, Unsavable::Backslash);
   if (quote || backslash) {
     std::wstring named = quote ? texts::kQuoteNamed : L"";
     if (quote && backslash) named += texts::kAnd;
     if (backslash) named += texts::kBackslashNamed;
-    lines.push_back(named + texts::kPartOfScript);
+    addLine(named + texts::kPartOfScript);
   }
-  if (has(characters, Unsavable::LineBreak)) lines.push_back(texts::kLineBreak);
+  if (has(characters, Unsavable::LineBreak)) addLine(texts::kLineBreak);
   if (has(characters, Unsavable::NotInCodePage)) {
-    lines.push_back(listNotInCodePage(characters) + texts::kNotInCodePage +
-                    std::to_wstring(codePage) + texts::kNotInCodePageEnd);
-  }
-  std::wstring text;
-  for (const std::wstring& line : lines) {
-    if (!text.empty()) text += L"\r\n";
-    text += line;
+    addLine(listNotInCodePage(characters) + texts::kNotInCodePage + std::to_wstring(codePage) +
+            texts::kNotInCodePageEnd);
   }
   return text;
 }
@@ -179,18 +157,17 @@ std::wstring registryText(std::string_view bytes) {
 std::wstring temporaryPathFor(std::wstring_view target, std::uint32_t number) {
   std::wstring path(target);
   path += L'.';
-  for (int shift = 28; shift >= 0; shift -= 4) path += L"0123456789abcdef"[(number >> shift) & 0xF];
+  for (int shift = 28; shift >= 0; shift -= 4) path += kHexDigits[(number >> shift) & 0xF];
   path += kTemporarySuffix;
   return path;
 }
 
 bool isTemporaryOf(std::wstring_view fileName, std::wstring_view targetName) {
-  const size_t size = targetName.size() + 1 + kTemporaryDigits + kTemporarySuffix.size();
-  if (fileName.size() != size || fileName.substr(0, targetName.size()) != targetName) return false;
-  if (fileName[targetName.size()] != L'.') return false;
-  const std::wstring_view digits = fileName.substr(targetName.size() + 1, kTemporaryDigits);
-  return digits.find_first_not_of(L"0123456789abcdef") == std::wstring_view::npos &&
-         fileName.substr(size - kTemporarySuffix.size()) == kTemporarySuffix;
+  const size_t dot = targetName.size();
+  return fileName.size() == dot + 1 + kTemporaryDigits + kTemporarySuffix.size() &&
+         fileName.starts_with(targetName) && fileName[dot] == L'.' &&
+         fileName.ends_with(kTemporarySuffix) &&
+         fileName.substr(dot + 1, kTemporaryDigits).find_first_not_of(kHexDigits) == fileName.npos;
 }
 
 }  // namespace storage

@@ -27,7 +27,7 @@ class AccessKeyScanner {
   bool sawBytes() const { return sawBytes_; }
 
  private:
-  enum class State { LeadingBlanks, BeforeKey, InKey, Found, NoKey };
+  enum class State { LeadingBlanks, BeforeKey, InKey, Found, NoKey };  // the last two are final
   State state_ = State::LeadingBlanks;
   bool sawBytes_ = false;
   std::string key_;

@@ -25,21 +25,10 @@ std::string utf8Of(std::basic_string_view<Unit> text) {
   for (size_t i = 0; i < text.size();) {
     const auto [c, units] = codePointIn(text, i);
     i += units;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    // The lead byte starts with a one for each byte of the character, each byte after it with 10.
+    const int after = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    out += static_cast<char>(after == 0 ? c : (0xFF << (7 - after) | c >> 6 * after) & 0xFF);
+    for (int k = after - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((c >> 6 * k) & 0x3F));
   }
   return out;
 }

@@ -29,17 +29,19 @@ double linearChannel(std::uint32_t colour, int shift) {
          0.0722 * linearChannel(bgr, 16);
 }
 
-}  // namespace
-
+// The contrast ratio of two 0x00BBGGRR colours by WCAG 2's relative luminance: 1 to 21.
 double contrastRatio(std::uint32_t first, std::uint32_t second) {
   const double a = relativeLuminance(first);
   const double b = relativeLuminance(second);
   return a > b ? (a + 0.05) / (b + 0.05) : (b + 0.05) / (a + 0.05);
 }
 
+}  // namespace
+
 std::uint32_t readableTextColour(std::uint32_t wanted, std::uint32_t background,
                                  std::uint32_t schemeText, bool highContrast) {
-  if (highContrast || contrastRatio(wanted, background) < kMinimumTextContrast) return schemeText;
+  // Text needs 4.5 : 1 against its background to be read (WCAG 2, normal-size text).
+  if (highContrast || contrastRatio(wanted, background) < 4.5) return schemeText;
   return wanted;
 }
 

@@ -6,12 +6,6 @@
 
 namespace window {
 
-// Text needs this contrast against its background to be read (WCAG 2, normal-size text).
-inline constexpr double kMinimumTextContrast = 4.5;
-
-// The contrast ratio of two 0x00BBGGRR colours by WCAG 2's relative luminance: 1 to 21.
-double contrastRatio(std::uint32_t first, std::uint32_t second);
-
 // What a label with the explicit colour `wanted` draws its text in on `background`: `wanted`,
 // unless high contrast is on or `wanted` cannot be read there; then `schemeText`, the scheme's
 // text colour for that background.

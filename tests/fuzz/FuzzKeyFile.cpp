@@ -4,6 +4,7 @@
 // has each refused character in it. Any UTF-16 units read back from UTF-8.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,16 +44,6 @@ std::optional<std::string> keyOfFirstLine(std::string_view file) {
   return std::string(line.substr(open + 1, close - open - 1));
 }
 
-// Two bytes to a UTF-16 unit, so that characters beyond the code page, and lone surrogates, occur.
-std::u16string utf16Units(std::string_view bytes) {
-  std::u16string units;
-  for (size_t at = 0; at + 1 < bytes.size(); at += 2) {
-    units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[at]) |
-                                          static_cast<unsigned char>(bytes[at + 1]) << 8));
-  }
-  return units;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
@@ -69,7 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   if (whole && storage::findAccessKey(storage::keyFileLine(*whole)) != whole) std::abort();
 
   checkTypedKey(testsupport::decode1252(file));
-  const std::u16string units = utf16Units(file);
+  // Two bytes to a UTF-16 unit: characters beyond the code page, and lone surrogates, occur.
+  std::u16string units(size / 2, u'\0');
+  std::memcpy(units.data(), data, 2 * units.size());
   checkTypedKey(std::wstring(units.begin(), units.end()));
   // Any units, lone surrogates too, come back from UTF-8 as they were.
   if (storage::utf16FromUtf8(storage::toUtf8(units)) != units) std::abort();

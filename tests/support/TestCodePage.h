@@ -2,7 +2,6 @@
 // native tests and fuzzers save the key file in.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,33 +11,25 @@
 namespace testsupport {
 
 // 0x80-0x9F; the five bytes that 1252 leaves unassigned map to the same C1 control code, as
-// Windows maps them, so that every byte converts both ways.
-inline constexpr std::array<char16_t, 32> kHigh1252 = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+// Windows maps them, so that every byte converts both ways. The other bytes are their own code.
+inline constexpr std::wstring_view kHigh1252 =
+    L"\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160"
+    L"\u2039\u0152\u008D\u017D\u008F\u0090\u2018\u2019\u201C\u201D\u2022"
+    L"\u2013\u2014\u02DC\u2122\u0161\u203A\u0153\u009D\u017E\u0178";
 
 inline std::optional<std::string> encode1252(std::wstring_view text) {
   std::string bytes;
   for (const wchar_t c : text) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-      bytes += static_cast<char>(c);
-      continue;
-    }
-    size_t i = 0;
-    while (i < kHigh1252.size() && static_cast<wchar_t>(kHigh1252[i]) != c) ++i;
-    if (i == kHigh1252.size()) return std::nullopt;
-    bytes += static_cast<char>(0x80 + i);
+    const size_t high = kHigh1252.find(c);
+    if (high == kHigh1252.npos && ((c >= 0x80 && c < 0xA0) || c > 0xFF)) return std::nullopt;
+    bytes += static_cast<char>(high == kHigh1252.npos ? c : 0x80 + high);
   }
   return bytes;
 }
 
 inline std::wstring decode1252(std::string_view bytes) {
   std::wstring text;
-  for (const char b : bytes) {
-    const auto u = static_cast<unsigned char>(b);
-    text += u >= 0x80 && u < 0xA0 ? static_cast<wchar_t>(kHigh1252[u - 0x80]) : wchar_t(u);
-  }
+  for (const unsigned char b : bytes) text += b >= 0x80 && b < 0xA0 ? kHigh1252[b - 0x80] : b;
   return text;
 }
 

@@ -14,7 +14,6 @@ TEST(Layout, ScalesWithTheDpiAndStaysExactAtNinetySix) {
   EXPECT_EQ(window::scaled(537, 96), 537);
   EXPECT_EQ(window::scaled(537, 144), 806);  // 805.5 rounds up
   EXPECT_EQ(window::scaled(25, 120), 31);
-  EXPECT_EQ(window::scaled(290, 192), 580);
 }
 
 TEST(Layout, TheWindowStandsCentredOnTheWorkArea) {
@@ -23,16 +22,13 @@ TEST(Layout, TheWindowStandsCentredOnTheWorkArea) {
     Size size;
     window::Point topLeft;
   } cases[] = {
-      {{0, 0, 1280, 800}, {600, 400}, {340, 200}},
       {{0, 40, 1280, 800}, {600, 400}, {340, 220}},  // a taskbar at the top
       {{60, 0, 1280, 800}, {600, 400}, {370, 200}},  // a taskbar at the left
       {{0, 40, 1280, 800}, {1400, 900}, {0, 40}},    // larger: the title bar stays on it
       {{60, 0, 1280, 800}, {1300, 500}, {60, 150}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(window::centredIn(c.workArea, c.size), c.topLeft)
-        << c.size.width << "x" << c.size.height << " at " << c.workArea.left << ","
-        << c.workArea.top;
+    EXPECT_EQ(window::centredIn(c.workArea, c.size), c.topLeft) << "row " << &c - cases;
   }
 }
 
@@ -57,11 +53,6 @@ TEST(Layout, TheClientAreaFollowsTheDpi) {
 TEST(ReadableColour, TheDesignColourWhereItCanBeReadTheSchemesTextElsewhere) {
   constexpr std::uint32_t black = 0x000000, white = 0xFFFFFF, classicFace = 0xC8D0D4;
   constexpr std::uint32_t notFound = window::kNotFoundColour;
-  EXPECT_NEAR(window::contrastRatio(black, white), 21.0, 1e-9);
-  EXPECT_NEAR(window::contrastRatio(white, white), 1.0, 1e-9);
-  EXPECT_NEAR(window::contrastRatio(notFound, black), 2.79, 0.01) << "either order";
-  EXPECT_NEAR(window::contrastRatio(black, notFound), 2.79, 0.01);
-
   const struct {
     std::uint32_t wanted, background, schemeText;
     bool highContrast;
@@ -70,11 +61,10 @@ TEST(ReadableColour, TheDesignColourWhereItCanBeReadTheSchemesTextElsewhere) {
   } cases[] = {
       {black, classicFace, black, false, black, "the key in the classic scheme"},
       {notFound, classicFace, black, false, notFound, "the message in the classic scheme"},
-      {notFound, 0xF0F0F0, black, false, notFound, "the message on Wine's light grey"},
-      {black, black, white, false, white, "the key on a black face"},
-      {notFound, black, white, false, white, "the message on a black face"},
+      {notFound, black, white, false, white, "the message on a black face: 2.79 : 1"},
       {0x767676, white, black, false, 0x767676, "4.54 : 1 is enough"},
       {0x777777, white, black, false, black, "4.48 : 1 is not"},
+      {0x757575, black, white, false, 0x757575, "4.56 : 1, the lighter colour first"},
       {black, white, 0x00FF00, true, 0x00FF00, "high contrast takes the scheme's colour"},
   };
   for (const auto& c : cases) {
