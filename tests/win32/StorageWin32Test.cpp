@@ -1,12 +1,9 @@
 // The key file and the registry on Windows' own file system and registry, below a folder named in
-// two scripts. The program is also the process that crashes while saving, and the saver that
-// links_survive_saving.sh drives: `--save INSTALL-FOLDER KEY` prints the key read back and exits
-// with 0, or prints the error and exits with 1.
+// two scripts. The program is also the process that crashes while saving.
 #include <gtest/gtest.h>
 #include <process.h>
 #include <windows.h>
 
-#include <cstdio>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -59,6 +56,36 @@ ULONGLONG fileIndexOf(const std::wstring& path) {
 }
 
 DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
+
+std::wstring unixPath(const std::wstring& path) {
+  static const auto toUnix =
+      reinterpret_cast<char* (*)(const wchar_t*)>(reinterpret_cast<void (*)()>(
+          GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+  char* const name = toUnix(path.c_str());
+  const std::wstring text = storage::fromUtf8(name);
+  HeapFree(GetProcessHeap(), 0, name);
+  return text;
+}
+
+// Wine's CreateSymbolicLinkW makes no link, and its DeleteFileW removes the file that a link leads
+// to, so links are made and removed on the Unix side, where Wine shows them to Windows programs as
+// links. Wine starts a Unix program with no handle to wait on: `path` is watched instead.
+void onUnix(std::wstring command, const std::wstring& path, bool there) {
+  STARTUPINFOW startup;
+  GetStartupInfoW(&startup);
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &started));
+  for (int i = 0; i < 500 && (attributesOf(path) != INVALID_FILE_ATTRIBUTES) != there; ++i)
+    Sleep(10);
+}
+// `target` is a Unix path, or relative to the link's folder.
+void makeLink(const std::wstring& target, const std::wstring& link) {
+  onUnix(L"Z:\\bin\\ln -s \"" + target + L"\" \"" + unixPath(link) + L'"', link, true);
+}
+void removeLink(const std::wstring& link) {
+  onUnix(L"Z:\\bin\\rm \"" + unixPath(link) + L'"', link, false);
+}
 
 class KeyFileOnDisk : public ::testing::Test {
  protected:
@@ -281,20 +308,30 @@ TEST_F(KeyFileOnDisk, TheKeyIsReadFromTheStartOfAHugeLine) {
   EXPECT_EQ(files.counts[FileCall::Read], 1) << "it read on once the key was known";
 }
 
+// Itself, or the file that it links to.
 TEST_F(KeyFileOnDisk, AReadOnlyKeyFileIsRefusedAtOnceAndLeftAlone) {
   using enum FileCall;
   writeKeyFile(kOldLine, FILE_ATTRIBUTE_READONLY);
-  const ULONGLONG start = GetTickCount64();
-  const StorageError e = saveFailure();
-  EXPECT_LT(GetTickCount64() - start, 500u) << "refused at once, not retried";
-  EXPECT_EQ(e.kind(), StorageFailure::AccessDenied);
-  EXPECT_EQ(e.reason(), systemErrorText(ERROR_ACCESS_DENIED) + L" The file is read-only.");
-  for (const FileCall change :
-       {CreateNew, OpenInPlace, WriteAt, SetEnd, SetAttributes, Replace, Remove, RemoveOpen}) {
-    EXPECT_EQ(files.counts[change], 0) << static_cast<int>(change);
+  const std::wstring linked = install.path() + L"\\quorvantis.ini";
+  for (const bool throughALink : {false, true}) {
+    SCOPED_TRACE(throughALink ? "through a link" : "itself");
+    if (throughALink) {
+      MoveFileW(install.keyFile().c_str(), linked.c_str());
+      makeLink(unixPath(linked), install.keyFile());
+    }
+    const ULONGLONG start = GetTickCount64();
+    const StorageError e = saveFailure();
+    EXPECT_LT(GetTickCount64() - start, 500u) << "refused at once, not retried";
+    EXPECT_EQ(e.kind(), StorageFailure::AccessDenied);
+    EXPECT_EQ(e.reason(), systemErrorText(ERROR_ACCESS_DENIED) + L" The file is read-only.");
+    for (const FileCall change :
+         {CreateNew, OpenInPlace, WriteAt, SetEnd, SetAttributes, Replace, Remove, RemoveOpen}) {
+      EXPECT_EQ(files.counts[change], 0) << static_cast<int>(change);
+    }
+    EXPECT_EQ(keyBytes(), kOldLine);
+    EXPECT_EQ(left(), kOnlyTheKeyFile);
   }
-  EXPECT_EQ(keyBytes(), kOldLine);
-  EXPECT_EQ(left(), kOnlyTheKeyFile);
+  removeLink(install.keyFile());
 }
 
 // Its attributes stay; where a replace would split its names or cannot be made, it is written in
@@ -367,6 +404,38 @@ TEST_F(KeyFileOnDisk, TheKeyFileKeepsItsAttributesAndWhereItMustItself) {
     EXPECT_EQ(readBytes(otherName), kNewLine);
     EXPECT_EQ(fileIndexOf(otherName), identity);
     DeleteFileW(otherName.c_str());
+  }
+}
+
+// The file that a link leads to is saved, and the link stays one: whether to the key file, absolute
+// or relative, or to its folder; no temporary file stays on either side.
+TEST_F(KeyFileOnDisk, ALinkToTheKeyFileOrItsFolderStaysALinkToTheFileSaved) {
+  const std::wstring elsewhere = install.path() + L"\\elsewhere";
+  const std::wstring linked = elsewhere + L"\\quorvantis.ini";
+  CreateDirectoryW(elsewhere.c_str(), nullptr);
+  const struct {
+    const char* what;
+    std::wstring link;
+    std::wstring target;
+    bool keyFileThere = true;
+  } cases[] = {
+      {"to the key file", install.keyFile(), unixPath(linked)},
+      {"relative", install.keyFile(), L"../../../elsewhere/quorvantis.ini"},
+      {"to its folder", install.contentFolder(), unixPath(elsewhere)},
+      {"to its folder, no key file yet", install.contentFolder(), unixPath(elsewhere), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteFileW(linked.c_str());
+    if (c.keyFileThere) writeBytes(linked, kOldLine);
+    RemoveDirectoryW(c.link.c_str());  // the content folder, empty, where it is to be a link
+    makeLink(c.target, c.link);
+    save();
+    ASSERT_EQ(fileIndexOf(install.keyFile()), fileIndexOf(linked)) << "no longer a link to it";
+    EXPECT_EQ(readBytes(linked), kNewLine);
+    EXPECT_EQ(left(), kOnlyTheKeyFile);
+    EXPECT_EQ(entriesIn(elsewhere), kOnlyTheKeyFile);
+    removeLink(c.link);
   }
 }
 
@@ -567,23 +636,9 @@ TEST_F(KeyFileOnDisk, AKeyFilePastMaxPathIsSavedAndRead) {
   EXPECT_EQ(entriesIn(keyFile.substr(0, folderEnd)), kOnlyTheKeyFile);
 }
 
-int saveAndReadBack(const wchar_t* installPath, const wchar_t* key) {
-  try {
-    storage::saveNewAccessKey(storage::systemFileOperations(), installPath, key);
-    const std::wstring readBack =
-        storage::readCurrentAccessKey(storage::systemFileOperations(), installPath);
-    std::printf("%s\n", storage::toUtf8(readBack).c_str());
-    return 0;
-  } catch (const StorageError& e) {
-    std::fprintf(stderr, "%s\n", e.what());
-    return 1;
-  }
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc == 4 && argv[1] == L"--save"sv) return saveAndReadBack(argv[2], argv[3]);
   if (argc == 3 && argv[1] == L"--crash-while-saving"sv) {
     testsupport::FaultyFiles crashing;
     crashing.before = [](FileCall call) -> Error {
