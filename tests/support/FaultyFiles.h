@@ -25,17 +25,18 @@ enum class FileCall {
   Replace,
   Remove,
   RemoveOpen,
-  EntriesIn,
+  EntriesIn
 };
 
 class FaultyFiles final : public storage::FileOperations {
- public:
-  using Error = storage::Error;
   using File = storage::File;
   using Path = std::wstring;
+  using enum FileCall;
 
-  // The `nth` call of `call` (1 for the first, 0 for every one) fails with `code`, and never
-  // reaches the system.
+ public:
+  using Error = storage::Error;
+
+  // The `nth` call of `call` (1 for the first, 0 for every one) fails with `code` in its place.
   void fail(FileCall call, Error code, int nth = 0) { failures_[{call, nth}] = code; }
   // Runs before each call that gets this far; a code other than 0 fails the call with it.
   std::function<Error(FileCall)> before;
@@ -44,68 +45,45 @@ class FaultyFiles final : public storage::FileOperations {
   // How many times each call was made.
   std::map<FileCall, int> counts;
 
-  Error inspect(const Path& path, storage::FileFacts& facts) override {
-    return enter(FileCall::Inspect, [&] { return system().inspect(path, facts); });
+  // Each call is counted, and fails where the test chooses or reaches the system.
+#define FAULTY_CALL(call, name, parameters, arguments)   \
+  Error name parameters override {                       \
+    if (const Error error = failure(call)) return error; \
+    return system().name arguments;                      \
   }
-  Error openForReading(const Path& path, File& file) override {
-    return enter(FileCall::OpenForReading, [&] { return system().openForReading(path, file); });
-  }
-  Error createNew(const Path& path, File& file) override {
-    return enter(FileCall::CreateNew, [&] { return system().createNew(path, file); });
-  }
-  Error openInPlace(const Path& path, File& file) override {
-    return enter(FileCall::OpenInPlace, [&] { return system().openInPlace(path, file); });
-  }
-  Error read(const File& file, char* buffer, std::size_t size, std::size_t& got) override {
-    return enter(FileCall::Read, [&] { return system().read(file, buffer, size, got); });
-  }
-  Error writeAt(const File& file, std::uint64_t offset, std::string_view bytes,
-                std::size_t& written) override {
-    return enter(FileCall::WriteAt, [&] { return system().writeAt(file, offset, bytes, written); });
-  }
-  Error flush(const File& file) override {
-    return enter(FileCall::Flush, [&] { return system().flush(file); });
-  }
-  Error setEnd(const File& file, std::uint64_t size) override {
-    return enter(FileCall::SetEnd, [&] { return system().setEnd(file, size); });
-  }
-  Error setAttributes(const File& file, DWORD attributes) override {
-    return enter(FileCall::SetAttributes, [&] { return system().setAttributes(file, attributes); });
-  }
-  Error mayDelete(const Path& path) override {
-    return enter(FileCall::MayDelete, [&] { return system().mayDelete(path); });
-  }
-  Error replace(const Path& replacement, const Path& target) override {
-    return enter(FileCall::Replace, [&] { return system().replace(replacement, target); });
-  }
-  Error remove(const Path& path) override {
-    return enter(FileCall::Remove, [&] { return system().remove(path); });
-  }
-  Error removeOpen(const File& file) override {
-    return enter(FileCall::RemoveOpen, [&] { return system().removeOpen(file); });
-  }
+  FAULTY_CALL(Inspect, inspect, (const Path& path, storage::FileFacts& facts), (path, facts))
+  FAULTY_CALL(OpenForReading, openForReading, (const Path& path, File& file), (path, file))
+  FAULTY_CALL(CreateNew, createNew, (const Path& path, File& file), (path, file))
+  FAULTY_CALL(OpenInPlace, openInPlace, (const Path& path, File& file), (path, file))
+  FAULTY_CALL(Read, read, (const File& file, char* to, size_t size, size_t& got),
+              (file, to, size, got))
+  FAULTY_CALL(WriteAt, writeAt,
+              (const File& file, uint64_t at, std::string_view bytes, size_t& done),
+              (file, at, bytes, done))
+  FAULTY_CALL(Flush, flush, (const File& file), (file))
+  FAULTY_CALL(SetEnd, setEnd, (const File& file, std::uint64_t size), (file, size))
+  FAULTY_CALL(SetAttributes, setAttributes, (const File& file, DWORD value), (file, value))
+  FAULTY_CALL(MayDelete, mayDelete, (const Path& path), (path))
+  FAULTY_CALL(Replace, replace, (const Path& from, const Path& to), (from, to))
+  FAULTY_CALL(Remove, remove, (const Path& path), (path))
+  FAULTY_CALL(RemoveOpen, removeOpen, (const File& file), (file))
+#undef FAULTY_CALL
   std::vector<storage::FolderEntry> entriesIn(const Path& folder) override {
-    std::vector<storage::FolderEntry> entries;
-    enter(FileCall::EntriesIn, [&] {
-      entries = system().entriesIn(folder);
-      for (storage::FolderEntry& entry : entries) entry.lastWritten += folderClockAhead;
-      return Error{0};
-    });
+    if (failure(EntriesIn)) return {};
+    std::vector<storage::FolderEntry> entries = system().entriesIn(folder);
+    for (storage::FolderEntry& entry : entries) entry.lastWritten += folderClockAhead;
     return entries;
   }
 
  private:
-  template <typename Call>
-  Error enter(FileCall call, Call&& onTheSystem) {
+  // Counts the call, and answers the code that it fails with, or 0 where it may go on.
+  Error failure(FileCall call) {
     const int nth = ++counts[call];
     for (const int chosen : {nth, 0}) {
       const auto failure = failures_.find({call, chosen});
       if (failure != failures_.end() && failure->second) return failure->second;
     }
-    if (before) {
-      if (const Error error = before(call)) return error;
-    }
-    return onTheSystem();
+    return before ? before(call) : 0;
   }
 
   static storage::FileOperations& system() { return storage::systemFileOperations(); }

@@ -4,12 +4,14 @@
 
 #include <windows.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "storage/FileOperations.h"
 #include "storage/KeyLine.h"
 #include "win32/ScopedHandle.h"
 
@@ -38,38 +40,20 @@ inline void removeTree(const std::wstring& path) {
 }
 
 inline std::string readBytes(const std::wstring& path) {
-  const storage::File file(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  std::ifstream file(path.c_str(), std::ios::binary);
   if (!file) throw std::runtime_error("cannot open the file to check it");
-  std::string bytes;
-  char block[4096];
-  DWORD got = 0;
-  while (ReadFile(file.get(), block, sizeof block, &got, nullptr) && got > 0) {
-    bytes.append(block, got);
-  }
-  return bytes;
+  return {std::istreambuf_iterator<char>(file), {}};
 }
 
 inline void writeBytes(const std::wstring& path, std::string_view bytes) {
-  const storage::File file(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written = 0;
-  if (!file ||
-      !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-    throw std::runtime_error("cannot write the file");
-  }
+  std::ofstream file(path.c_str(), std::ios::binary);
+  if (!file.write(bytes.data(), bytes.size()).flush()) throw std::runtime_error("cannot write");
 }
 
 // Sets the last write of `path` to `seconds` before that of `reference`.
 inline void writtenBefore(const std::wstring& path, const std::wstring& reference, int seconds) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  GetFileAttributesExW(reference.c_str(), GetFileExInfoStandard, &data);
-  ULARGE_INTEGER time{{data.ftLastWriteTime.dwLowDateTime, data.ftLastWriteTime.dwHighDateTime}};
-  time.QuadPart -= ULONGLONG{10'000'000} * seconds;
-  const FILETIME written{time.LowPart, time.HighPart};
-  const storage::File file(
-      CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0, nullptr));
-  SetFileTime(file.get(), nullptr, nullptr, &written);
+  using std::filesystem::last_write_time;
+  last_write_time(path, last_write_time(reference) - std::chrono::seconds(seconds));
 }
 
 class InstallFolder {
@@ -84,10 +68,7 @@ class InstallFolder {
       if (CreateDirectoryW(candidate.c_str(), nullptr)) path_ = candidate;
       if (n > 1000) throw std::runtime_error("cannot make a temporary folder");
     }
-    for (const wchar_t* below :
-         {L"\\Firefox", L"\\Firefox\\chrome", L"\\Firefox\\chrome\\content"}) {
-      CreateDirectoryW((path_ + below).c_str(), nullptr);
-    }
+    std::filesystem::create_directories(contentFolder());
   }
   ~InstallFolder() { removeTree(path_); }
   InstallFolder(const InstallFolder&) = delete;
