@@ -89,7 +89,7 @@ click() {
   [ "$outcome" != message-box ] || fail "$1 brought up a message box:" "$(probe message-box)"
 }
 
-# expect_key_file KEY: the key file is the line for KEY, and a save left nothing beside it.
+# expect_key_file KEY: the key file is the line for KEY.
 expect_key_file() {
   printf 'var accessKey = "%s";\r\n' "$1" >"$work/expected"
   cmp -s "$work/expected" "$key_file" ||
