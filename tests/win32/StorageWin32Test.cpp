@@ -69,8 +69,8 @@ std::wstring unixPath(const std::wstring& path) {
 }
 
 // Wine's CreateSymbolicLinkW makes no link, and its DeleteFileW removes the file that a link leads
-// to, so links are made and removed on the Unix side, where Wine shows them to Windows programs as
-// links. Wine starts a Unix program with no handle to wait on: `path` is watched instead.
+// to, so links are made and removed on the Unix side; Windows programs see through them to what
+// they lead to. Wine starts a Unix program with no handle to wait on: `path` is watched instead.
 void onUnix(std::wstring command, const std::wstring& path, bool there) {
   STARTUPINFOW startup;
   GetStartupInfoW(&startup);
