@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <iostream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -238,18 +239,12 @@ void run(const std::vector<std::wstring>& args) {
 int wmain() {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
-  std::string line;
-  for (int c; (c = std::getchar()) != EOF;) {
-    if (c != '\n') {
-      line += static_cast<char>(c);
-      continue;
-    }
+  for (std::string line; std::getline(std::cin, line);) {
     std::vector<std::wstring> args;
     for (size_t start = 0, tab = 0; tab != std::string::npos; start = tab + 1) {
       tab = line.find('\t', start);
       args.push_back(storage::fromUtf8(std::string_view(line).substr(start, tab - start)));
     }
-    line.clear();
     try {
       run(args);
       gOutput += gOutput.empty() || gOutput.back() == '\n' ? "\x1fok\n" : "\n\x1fok\n";
