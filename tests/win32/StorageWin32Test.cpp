@@ -190,7 +190,6 @@ TEST(RegistryInEachCodePage, ReadsOnlyTheDefaultStringValue) {
     std::optional<std::wstring> expected;
     const wchar_t* valueName = L"";
   } cases[] = {
-      {L"no terminator", REG_SZ, L"C:\\Program Files\\Q"sv, L"C:\\Program Files\\Q"},
       {L"outside both code pages", REG_SZ, L"C:\\\u0141\u00f3d\u017a \u6771\u4eac\0"sv,
        L"C:\\\u0141\u00f3d\u017a \u6771\u4eac"},
       {L"no bytes", REG_SZ, L""sv, L""},
