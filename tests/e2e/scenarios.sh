@@ -111,6 +111,7 @@ scenario_found() {
   make_install 'var accessKey = "OLD-KEY";\r\n// written by the installer\r\n'
   start_window
   expect_state \
+    'Label1 visible=1 enabled=1 text=Your current Access key:' \
     'Label2 visible=1 enabled=1 text=OLD-KEY' \
     "Label4 visible=1 enabled=1 text=$INSTRUCTIONS" 'Label5 visible=0 *' \
     'Text1 visible=1 enabled=1 text=' 'Command_Update visible=1 enabled=0 text=Update' \
@@ -161,18 +162,13 @@ scenario_keyboard() {
   [ "$(wc -l <<<"$windows")" -eq 1 ] || fail "expected one X window titled $TITLE:" "$windows"
   xdotool windowfocus --sync "$windows"
 
-  step "typing; Enter and Esc in Text1 do nothing; the Tab after them moves on"
+  step "typing; Enter and Esc in Text1 do nothing; Tab moves on and Shift+Tab back"
   xdotool type --delay 60 'abc'
   xdotool key Return Escape Tab
   expect_state 'Text1 visible=1 enabled=1 text=abc' 'Label5 visible=0 *' 'focus=Command_Exit'
   expect_key_file_unchanged
-
-  step "Tab and Shift+Tab"
-  local key
-  for key in Tab:Command_Update shift+Tab:Command_Exit shift+Tab:Text1 shift+Tab:Command_Update; do
-    xdotool key "${key%:*}"
-    expect_state "focus=${key#*:}"
-  done
+  xdotool key shift+Tab shift+Tab
+  expect_state 'focus=Command_Update'
 
   step "Space on Update presses it; Alt+F4 ends the program"
   xdotool key space
