@@ -21,8 +21,11 @@ start_probe() {
   # Copies that pipelines may use too, as a coprocess's own are closed in them.
   probe_pid=$PROBE_PID
   exec {probe_in}>&"${PROBE[1]}" {probe_out}<&"${PROBE[0]}"
-  local input=${PROBE[1]}
+  local input=${PROBE[1]} line
   exec {input}>&-
+  # Once the probe says it is ready, Wine's server is up: two Wine processes that start it at once
+  # may find its folder gone.
+  IFS= read -r line <&"$probe_out" && [ "$line" = $'\x1fok' ]
 }
 stop_probe() {
   [ -n "$probe_pid" ] || return 0

@@ -1,7 +1,8 @@
 // uak_probe: works UpdateAccessKey.exe from outside, as a user would, for the end-to-end tests and
 // the screenshots. It reads one command a line on its standard input, fields separated by tabs,
 // and answers each with its output and a last line "\x1fok" or "\x1ffail", the reason going to
-// standard error. At the end of its input it ends the program, if that still runs. Commands:
+// standard error. It says "\x1fok" first, once it runs. At the end of its input it ends the
+// program, if that still runs. Commands:
 //   start EXE             run EXE and wait until its window or a message box shows
 //   wait-exit             wait until the program ends; prints its exit code
 //   state                 each control: visible, enabled, text (CR, LF escaped); then the focus
@@ -239,6 +240,8 @@ void run(const std::vector<std::wstring>& args) {
 int wmain() {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
+  std::fputs("\x1fok\n", stdout);
+  std::fflush(stdout);
   for (std::string line; std::getline(std::cin, line);) {
     std::vector<std::wstring> args;
     for (size_t start = 0, tab = 0; tab != std::string::npos; start = tab + 1) {
