@@ -98,4 +98,5 @@ void saveNewAccessKey(FileOperations& files, std::wstring_view installPath,
     throw StorageError(e.kind(), texts::kWriteFailed, path, incompleteWriteReason(e));
   }
 }
+
 }  // namespace storage
