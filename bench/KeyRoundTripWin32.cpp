@@ -28,7 +28,8 @@ int main() {
     std::vector<double> times;
     for (int run = 0; run < 21; ++run) {
       const double start = nowMs();
-      storage::saveNewAccessKey(storage::systemFileOperations(), install, key);
+      storage::saveNewAccessKey(storage::systemFileOperations(), install, key,
+                                storage::Rights::User);
       if (storage::readCurrentAccessKey(storage::systemFileOperations(), install).size() != length)
         return 1;
       times.push_back(nowMs() - start);

@@ -39,6 +39,10 @@ inline constexpr wchar_t kLineBreak[] =
 inline constexpr wchar_t kNotInCodePage[] = L": this computer saves the key file in code page ";
 inline constexpr wchar_t kNotInCodePageEnd[] =
     L", which has no such characters, so others would be saved in their place.";
+// Before the code page's number, and after it, before kPartOfScript.
+inline constexpr wchar_t kScriptByte[] = L": this computer saves the key file in code page ";
+inline constexpr wchar_t kScriptByteEnd[] =
+    L", in which these characters hold the byte of a double quote or a backslash";
 // After the twelfth character named, before the number of the others.
 inline constexpr wchar_t kMoreCharacters[] = L" more";
 
@@ -53,9 +57,23 @@ inline constexpr wchar_t kNoKeyInFile[] =
 inline constexpr wchar_t kIsFolder[] = L" It is a folder.";
 inline constexpr wchar_t kIsReadOnly[] = L" The file is read-only.";
 inline constexpr wchar_t kMayBeIncomplete[] = L"The key file may now be incomplete.";
-// Before and after the path of the file that holds the new line.
+// Before and after the path of the file that holds the new line, where a save gave up the key
+// file's name, or may have.
 inline constexpr wchar_t kKeyFileGone[] = L"The key file is no longer there. Its new line is in \"";
-inline constexpr wchar_t kKeyFileGoneEnd[] = L"\".";
+inline constexpr wchar_t kKeyFileGoneEnd[] =
+    L"\", which takes the key file's name when the program next starts.";
+inline constexpr wchar_t kSaveUnfinished[] =
+    L"The save could not be finished. Its new line is in \"";
+inline constexpr wchar_t kSaveUnfinishedEnd[] = L"\", and the key file may still hold the old key.";
+// Why a program running as administrator does not write the file behind the key file's path.
+inline constexpr wchar_t kLinkedElsewhere[] =
+    L" The key file, or a folder on its way from the installation folder, is a link to another "
+    L"place, which the program does not follow while it runs as administrator. Put the real folder "
+    L"or file in the link's place, or run the program without administrator rights.";
+inline constexpr wchar_t kSecondName[] =
+    L" The key file has a second name (a hard link), through which a save would change another "
+    L"file, which the program does not do while it runs as administrator. Remove the other name, "
+    L"or run the program without administrator rights.";
 inline constexpr wchar_t kOldKeyWas[] = L" The Access key it held before was \"";
 inline constexpr wchar_t kOldKeyWasEnd[] = L"\".";
 // Before the system's number for an error that it has no words for.

@@ -49,6 +49,13 @@ class SystemFileOperations final : public FileOperations {
                                  FILE_FLAG_BACKUP_SEMANTICS, file)) {
       return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
     }
+    if (const Error error = describe(file, facts)) return error;
+    // A volume without a drive letter has no such name; the path as given still reaches the file.
+    if (facts.finalPath.empty()) facts.finalPath = path;
+    return ERROR_SUCCESS;
+  }
+
+  Error describe(const File& file, FileFacts& facts) override {
     BY_HANDLE_FILE_INFORMATION information;
     if (!GetFileInformationByHandle(file.get(), &information)) return GetLastError();
     facts.exists = true;
@@ -56,11 +63,9 @@ class SystemFileOperations final : public FileOperations {
     facts.readOnly = information.dwFileAttributes & FILE_ATTRIBUTE_READONLY;
     facts.linkCount = information.nNumberOfLinks;
     facts.keptAttributes = information.dwFileAttributes & kKeptAttributes;
-    // A volume without a drive letter has no such name; the path as given still reaches the file.
-    const std::wstring final = grownText([&file](wchar_t* buffer, DWORD size) {
+    facts.finalPath = withoutExtendedLengthPrefix(grownText([&file](wchar_t* buffer, DWORD size) {
       return GetFinalPathNameByHandleW(file.get(), buffer, size, 0);
-    });
-    if (!final.empty()) facts.finalPath = withoutExtendedLengthPrefix(final);
+    }));
     return ERROR_SUCCESS;
   }
 
@@ -128,8 +133,9 @@ class SystemFileOperations final : public FileOperations {
     if (GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES) {
       return resultOf(MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH));
     }
-    return resultOf(ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                                 nullptr, nullptr));
+    // Without REPLACEFILE_IGNORE_MERGE_ERRORS, which would let the key file lose its own access
+    // rules where the program may not give them to the new file.
+    return resultOf(ReplaceFileW(to.c_str(), from.c_str(), nullptr, 0, nullptr, nullptr));
   }
 
   Error remove(const std::wstring& path) override {

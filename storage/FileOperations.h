@@ -23,9 +23,11 @@ struct FileTraits {
 };
 using File = base::Unique<FileTraits>;
 
-// The file behind a path, once every link on its way is followed.
+// The file behind a path or a handle, once every link on its way is followed.
 struct FileFacts {
-  std::wstring finalPath;  // the path as given while there is no file
+  // Where the file really is: the path as given while there is no file, or for a path on a volume
+  // that has no drive letter; empty for such a handle.
+  std::wstring finalPath;
   bool exists = false;
   bool isFolder = false;
   bool readOnly = false;
@@ -45,6 +47,8 @@ class FileOperations {
  public:
   // A missing file is no error: `facts.exists` stays false.
   virtual Error inspect(const std::wstring& path, FileFacts& facts) = 0;
+  // The facts of the open file itself, whatever has the name since.
+  virtual Error describe(const File& file, FileFacts& facts) = 0;
   virtual Error openForReading(const std::wstring& path, File& file) = 0;
   // Fails with ERROR_FILE_EXISTS when something has the name already. The file is opened for
   // deletion, as in a folder that lets users make files but not delete them only the handle that
@@ -63,8 +67,8 @@ class FileOperations {
   // its deletion.
   virtual Error mayDelete(const std::wstring& path) = 0;
   // Puts the closed `replacement` in the place of `target`, in one step, whether or not `target`
-  // exists. It may fail half-way, whatever its code: `target` gone, and `replacement` still under
-  // its own name.
+  // exists, and fails where it cannot carry `target`'s own access rules over. It may fail
+  // half-way, whatever its code: `target` gone, and `replacement` still under its own name.
   virtual Error replace(const std::wstring& replacement, const std::wstring& target) = 0;
   virtual Error remove(const std::wstring& path) = 0;
   // Deletes the open file once it is closed; the file must have been opened for deletion.

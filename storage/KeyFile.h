@@ -1,29 +1,50 @@
 // The key file below the installation folder, whose line is in the system's ANSI code page: its
-// reader and its writer.
+// reader and its writer, over the file operations that they are handed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "storage/FileAccess.h"
 #include "storage/FileOperations.h"
 #include "storage/KeyLine.h"
+#include "storage/StorageError.h"
 
 namespace storage {
+
+// A temporary file this much older than one that a writer has just made beside it was left by a
+// write that no longer runs: a running writer, in this copy of the program or another, puts its
+// own in place well within it. Both times are the folder's own, whatever clock stamped them.
+inline constexpr std::int64_t kLeftoverAgeSeconds = 60;
+
+// The rights that the program runs with. With an administrator's, the installation folder may have
+// been prepared by a program with the user's rights to lead the save to another file.
+enum class Rights { User, Administrator };
 
 // The ANSI code page of this process, in which the key file holds its text. Its encoder gives
 // the bytes only when the code page holds every character exactly.
 CodePage systemCodePage();
 
-// Reads the key from the key file below `installPath`. Throws StorageError.
+// Reads the key from the key file below `installPath`, waiting for about a second for a program
+// that holds the file. Where the key file is missing because a save could not give its new file
+// the key file's name, that file takes the name first. Throws StorageError.
 std::wstring readCurrentAccessKey(FileOperations& files, std::wstring_view installPath);
 
-// Replaces the key file below `installPath` with the line for `newAccessKey`, as
-// replaceFileContent() writes. A key that the line cannot carry exactly is refused with
-// StorageFailure::UnsavableKey, whose reason names the characters, before anything is touched.
-// Where a failed write could not be undone, the error says what it left, where the new line is,
-// and the key the file held. Throws StorageError.
+// Replaces the key file below `installPath` with the line for `newAccessKey`. A key that the line
+// cannot carry exactly is refused (StorageError::Kind::RefusedKey), with a reason that names the
+// characters, before anything is touched.
+// - With the user's rights, the file behind any link is written, keeping its attributes: by
+//   default to a new file beside it, flushed, then put in its place in one step. In place, with the
+//   old bytes written back if that fails, where a replace would split hard links, where the key
+//   file may not be deleted, or where the replace or the new file meets a refusal that writing the
+//   file itself may not. Nothing is left behind on failure but a new file that holds the only
+//   copy of the new line, which the message names. A replace also removes the temporary files
+//   that an interrupted save left.
+// - With an administrator's rights, only the key file itself is written, in place: a key file or a
+//   folder below the installation folder that is a link, or a key file with a second name, is
+//   refused, and no other file is made, replaced or removed.
+// A read-only key file is refused. Throws StorageError.
 void saveNewAccessKey(FileOperations& files, std::wstring_view installPath,
-                      std::wstring_view newAccessKey);
+                      std::wstring_view newAccessKey, Rights rights);
 
 }  // namespace storage

@@ -14,7 +14,7 @@ namespace {
 constexpr std::wstring_view kKeyFileBelowInstall = L"Firefox\\chrome\\content\\quorvantis.ini";
 constexpr std::string_view kLinePrefix = "var accessKey = \"";
 constexpr std::string_view kLineSuffix = "\";\r\n";
-constexpr std::wstring_view kTemporarySuffix = L".tmp";
+constexpr std::wstring_view kTemporarySuffix = L".UpdateAccessKey.tmp";
 constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
 constexpr size_t kTemporaryDigits = 8;
 
@@ -37,11 +37,16 @@ std::wstring codePointOf(std::wstring_view character) {
 // Past this many, the explanation counts the rest of the characters the code page cannot hold.
 constexpr size_t kNamedCharacters = 12;
 
-std::wstring listNotInCodePage(const std::vector<UnsavableCharacter>& characters) {
+// Whether the code page's bytes for a text hold one that a script reads as more than a character.
+bool holdsScriptByte(std::string_view bytes) {
+  return bytes.find_first_of("\"\\\r\n") != std::string_view::npos;
+}
+
+std::wstring listOf(const std::vector<UnsavableCharacter>& characters, Unsavable reason) {
   std::wstring list;
   size_t count = 0;
   for (const UnsavableCharacter& c : characters) {
-    if (c.reason != Unsavable::NotInCodePage) continue;
+    if (c.reason != reason) continue;
     if (++count > kNamedCharacters) continue;
     if (count > 1) list += L", ";
     list += c.character + L" (" + codePointOf(c.character) + L")";
@@ -102,17 +107,22 @@ std::optional<std::string> findAccessKey(std::string_view fileBytes) {
 
 std::vector<UnsavableCharacter> unsavableCharacters(std::wstring_view key,
                                                     const CodePage& codePage) {
-  // Code pages convert character by character, so only a key that fails as a whole needs each
-  // of its characters tried.
-  const bool codePageHoldsKey = codePage.encodeExactly(key).has_value();
+  // Code pages convert character by character, so only a key that fails as a whole, or whose
+  // bytes hold one that the script reads, needs each of its characters tried.
+  const std::optional<std::string> keyBytes = codePage.encodeExactly(key);
+  const bool bytesAreCharacters = keyBytes && !holdsScriptByte(*keyBytes);
   std::vector<UnsavableCharacter> found;
   std::set<std::wstring_view> seen;
   for (size_t at = 0; at < key.size();) {
     const std::wstring_view character = key.substr(at, codePointAt(key, at).units);
     at += character.size();
     std::optional<Unsavable> reason = syntaxReason(character[0]);
-    if (!reason && !codePageHoldsKey && !codePage.encodeExactly(character)) {
-      reason = Unsavable::NotInCodePage;
+    if (!reason && !bytesAreCharacters) {
+      const std::optional<std::string> bytes = codePage.encodeExactly(character);
+      if (!bytes)
+        reason = Unsavable::NotInCodePage;
+      else if (holdsScriptByte(*bytes))
+        reason = Unsavable::ScriptByte;
     }
     if (reason && seen.insert(character).second) {
       found.push_back({std::wstring(character), *reason});
@@ -137,8 +147,12 @@ std::wstring explainUnsavable(const std::vector<UnsavableCharacter>& characters,
   }
   if (has(characters, Unsavable::LineBreak)) addLine(texts::kLineBreak);
   if (has(characters, Unsavable::NotInCodePage)) {
-    addLine(listNotInCodePage(characters) + texts::kNotInCodePage + std::to_wstring(codePage) +
-            texts::kNotInCodePageEnd);
+    addLine(listOf(characters, Unsavable::NotInCodePage) + texts::kNotInCodePage +
+            std::to_wstring(codePage) + texts::kNotInCodePageEnd);
+  }
+  if (has(characters, Unsavable::ScriptByte)) {
+    addLine(listOf(characters, Unsavable::ScriptByte) + texts::kScriptByte +
+            std::to_wstring(codePage) + texts::kScriptByteEnd + texts::kPartOfScript);
   }
   return text;
 }

@@ -50,6 +50,9 @@ enum class Unsavable {
   Backslash,      // starts an escape sequence in the script's string
   LineBreak,      // splits the file's one line
   NotInCodePage,  // the ANSI code page has no such character
+  // A byte of the character in the ANSI code page is that of a double quote, a backslash or a line
+  // break, which a reader that takes the line byte by byte would end the string at or escape.
+  ScriptByte,
 };
 
 struct UnsavableCharacter {
@@ -70,7 +73,8 @@ std::wstring explainUnsavable(const std::vector<UnsavableCharacter>& characters,
 // NUL, or all of it when it has none. Half a character at the end is no text.
 std::wstring registryText(std::string_view bytes);
 
-// The writer's temporary file beside `target`: "<target>.<8 hex digits>.tmp".
+// The writer's temporary file beside `target`: "<target>.<8 hex digits>.UpdateAccessKey.tmp", a
+// name that no person and no other program gives a file.
 std::wstring temporaryPathFor(std::wstring_view target, std::uint32_t number);
 
 // True for a file name that the writer gives its temporary files for `targetName`, and for no

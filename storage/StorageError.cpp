@@ -1,28 +1,14 @@
 #include "storage/StorageError.h"
 
 #include "resources/Texts.h"
-#include "storage/Utf8.h"
 
 namespace storage {
 
-namespace {
-
-std::wstring composeMessage(const std::wstring& whatFailed, const std::wstring& path,
-                            const std::wstring& reason) {
-  std::wstring text = whatFailed;
-  if (!path.empty()) text += L"\r\n\r\n" + (texts::kFileLabel + path);
-  if (!reason.empty()) text += L"\r\n" + (texts::kReasonLabel + reason);
-  return text;
+StorageError::StorageError(const wchar_t* whatFailed, std::wstring path, std::wstring reason,
+                           Kind kind)
+    : kind_(kind), path_(std::move(path)), reason_(std::move(reason)), message_(whatFailed) {
+  if (!path_.empty()) message_ += L"\r\n\r\n" + (texts::kFileLabel + path_);
+  if (!reason_.empty()) message_ += L"\r\n" + (texts::kReasonLabel + reason_);
 }
-
-}  // namespace
-
-StorageError::StorageError(StorageFailure kind, std::wstring whatFailed, std::wstring path,
-                           std::wstring reason)
-    : std::runtime_error(toUtf8(composeMessage(whatFailed, path, reason))),
-      kind_(kind),
-      path_(std::move(path)),
-      reason_(std::move(reason)),
-      message_(composeMessage(whatFailed, path_, reason_)) {}
 
 }  // namespace storage

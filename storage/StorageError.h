@@ -1,36 +1,29 @@
-// Typed failures of the key file: what failed, on which path, and why.
+// A failure of the key file that a person can act on: what failed, on which file, and why.
 #pragma once
 
-#include <stdexcept>
+#include <exception>
 #include <string>
 
 namespace storage {
 
-enum class StorageFailure {
-  FileNotFound,
-  PathNotFound,
-  EmptyKeyFile,
-  NoKeyInFile,
-  AccessDenied,
-  // The key file's line cannot carry the typed key exactly; the reason names the characters.
-  UnsavableKey,
-  SystemError,
-};
-
-// A failure that a person can act on. what() is the message in UTF-8.
-class StorageError : public std::runtime_error {
+class StorageError : public std::exception {
  public:
-  StorageError(StorageFailure kind, std::wstring whatFailed, std::wstring path,
-               std::wstring reason);
+  // Whether the save refused the typed key before touching anything, so that the user may type
+  // another; every other failure ends what the program was doing.
+  enum class Kind { Failure, RefusedKey };
 
-  StorageFailure kind() const { return kind_; }
+  StorageError(const wchar_t* whatFailed, std::wstring path, std::wstring reason,
+               Kind kind = Kind::Failure);
+
+  Kind kind() const { return kind_; }
   const std::wstring& path() const { return path_; }
   const std::wstring& reason() const { return reason_; }
   // The full text for the user, several lines.
   const std::wstring& message() const { return message_; }
+  const char* what() const noexcept override { return "key file failure"; }
 
  private:
-  StorageFailure kind_;
+  Kind kind_;
   std::wstring path_;
   std::wstring reason_;
   std::wstring message_;

@@ -21,6 +21,7 @@ inline void destroyWindow(HWND h) { DestroyWindow(h); }
 inline void deleteDc(HDC h) { DeleteDC(h); }
 inline void localFree(HLOCAL h) { LocalFree(h); }
 inline void closeKey(HKEY h) { RegCloseKey(h); }
+inline void closeHandle(HANDLE h) { CloseHandle(h); }
 using ComEnd = void(WINAPI*)();
 inline void endCom(ComEnd end) { end(); }
 
@@ -69,6 +70,8 @@ struct WindowClassTraits {
 
 using ScopedFind = base::Unique<FindTraits>;
 using ScopedKey = base::Unique<NullTraits<HKEY, closeKey>>;
+// A kernel object whose failed opening gives null, such as a token.
+using ScopedKernelHandle = base::Unique<NullTraits<HANDLE, closeHandle>>;
 template <typename Object>
 using ScopedGdiObject = base::Unique<NullTraits<Object, deleteObject>>;
 using ScopedFont = ScopedGdiObject<HFONT>;

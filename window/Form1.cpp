@@ -82,6 +82,19 @@ bool highContrastIsOn() {
          (highContrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
+// An elevated token: "Run as administrator", or an administrator where UAC is off. Such a program
+// reads the same per-user registry as the user's own programs, which may have prepared its folder.
+storage::Rights rightsOfThisProcess() {
+  win32::ScopedKernelHandle token;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const bool elevated =
+      OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
+      GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+      elevation.TokenIsElevated;
+  return elevated ? storage::Rights::Administrator : storage::Rights::User;
+}
+
 // Neither button is a default or cancel button, which the dialog navigation would press for
 // Enter and Esc.
 bool pressesNoButton(const MSG& message) {
@@ -135,6 +148,7 @@ Form1::Form1(HINSTANCE instance, storage::FileOperations& files)
 void Form1::load() {
   installPath_ =
       storage::readRegistryString(HKEY_CURRENT_USER, kInstallSubKey, L"").value_or(std::wstring());
+  rights_ = rightsOfThisProcess();
   if (installPath_.empty()) {
     for (Control c : {Control::Label1, Control::Label2, Control::Label3, Control::Text1,
                       Control::Command_Update}) {
@@ -167,7 +181,7 @@ void Form1::updateClicked() {
   try {
     saveNewAccessKey();
   } catch (const storage::StorageError& e) {
-    if (e.kind() != storage::StorageFailure::UnsavableKey) throw;
+    if (e.kind() != storage::StorageError::Kind::RefusedKey) throw;
     // Refused before anything was touched: the user types the key again.
     newAccessKey_.clear();
     const std::wstring message = std::wstring(texts::kUnsavableHeading) + L"\r\n\r\n" + e.reason() +
@@ -188,7 +202,9 @@ void Form1::updateClicked() {
 
 void Form1::exitClicked() { hwnd_.reset(); }
 
-void Form1::saveNewAccessKey() { storage::saveNewAccessKey(files_, installPath_, newAccessKey_); }
+void Form1::saveNewAccessKey() {
+  storage::saveNewAccessKey(files_, installPath_, newAccessKey_, rights_);
+}
 
 std::wstring Form1::readCurrentAccessKey() {
   currentAccessKey_ = storage::readCurrentAccessKey(files_, installPath_);

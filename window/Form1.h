@@ -9,6 +9,7 @@
 #include <string>
 
 #include "storage/FileOperations.h"
+#include "storage/KeyFile.h"
 #include "win32/ScopedHandle.h"
 #include "window/Form1Design.h"
 #include "window/LiveRegions.h"
@@ -77,6 +78,7 @@ class Form1 {
   HINSTANCE instance_;
   storage::FileOperations& files_;
   std::wstring installPath_;
+  storage::Rights rights_ = storage::Rights::User;
   std::optional<std::wstring> currentAccessKey_;
   std::wstring newAccessKey_;
 

@@ -13,6 +13,7 @@ namespace testsupport {
 
 enum class FileCall {
   Inspect,
+  Describe,
   OpenForReading,
   CreateNew,
   OpenInPlace,
@@ -52,6 +53,7 @@ class FaultyFiles final : public storage::FileOperations {
     return system().name arguments;                      \
   }
   FAULTY_CALL(Inspect, inspect, (const Path& path, storage::FileFacts& facts), (path, facts))
+  FAULTY_CALL(Describe, describe, (const File& file, storage::FileFacts& facts), (file, facts))
   FAULTY_CALL(OpenForReading, openForReading, (const Path& path, File& file), (path, file))
   FAULTY_CALL(CreateNew, createNew, (const Path& path, File& file), (path, file))
   FAULTY_CALL(OpenInPlace, openInPlace, (const Path& path, File& file), (path, file))

@@ -1,6 +1,7 @@
-// Which typed keys the key file's line carries exactly as typed, in Windows-1252.
+// Which typed keys the key file's line carries exactly as typed, in Windows-1252 and in Shift-JIS.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,47 @@ using Found = std::vector<storage::UnsavableCharacter>;
 Found unsavable(std::wstring_view key) { return storage::unsavableCharacters(key, kCodePage1252); }
 std::wstring explained(std::wstring_view key) {
   return storage::explainUnsavable(unsavable(key), kCodePage1252.number);
+}
+
+// Code page 932, for the few characters below: ASCII, and katakana and kanji whose second byte
+// is or is not that of a backslash.
+std::optional<std::string> encode932(std::wstring_view text) {
+  static const std::map<wchar_t, std::string> kBytes = {{L'\u30BD', "\x83\x5C"},
+                                                        {L'\u8868', "\x95\x5C"},
+                                                        {L'\u30C6', "\x83\x65"},
+                                                        {L'\u30B9', "\x83\x58"},
+                                                        {L'\u30C8', "\x83\x67"}};
+  std::string bytes;
+  for (const wchar_t c : text) {
+    if (c < 0x80) {
+      bytes += static_cast<char>(c);
+    } else if (const auto found = kBytes.find(c); found != kBytes.end()) {
+      bytes += found->second;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return bytes;
+}
+
+// A reader that takes the line byte by byte sees the second byte of \u30BD (so) as a backslash.
+TEST(SavableKeys, InShiftJisACharacterWithABackslashsByteIsRefused) {
+  const storage::CodePage shiftJis{932, encode932};
+  const struct {
+    const wchar_t* key;
+    const wchar_t* explanation;  // none where the key is saved
+  } cases[] = {
+      {L"\u30C6\u30B9\u30C8-1", nullptr},
+      {L"\u30BD\u30C6\u8868\u30BD",
+       L"\u30BD (U+30BD), \u8868 (U+8868): this computer saves the key file in code page 932, in "
+       L"which these characters hold the byte of a double quote or a backslash: the extension "
+       L"would take it as part of its script, and read a different key or none at all."},
+  };
+  for (const auto& c : cases) {
+    const std::vector refused = storage::unsavableCharacters(c.key, shiftJis);
+    EXPECT_EQ(storage::explainUnsavable(refused, 932), c.explanation ? c.explanation : L"")
+        << storage::toUtf8(c.key);
+  }
 }
 
 TEST(SavableKeys, KeysTheScriptReadsAsTypedAreAccepted) {

@@ -93,7 +93,8 @@ int wmain(int argc, wchar_t** argv) {
       return folder;
     };
     for (const PeerCase& c : savedCases(codePage)) {
-      storage::saveNewAccessKey(storage::systemFileOperations(), caseFolder(c, "saved"), c.key);
+      storage::saveNewAccessKey(storage::systemFileOperations(), caseFolder(c, "saved"), c.key,
+                                storage::Rights::User);
     }
     for (const PeerCase& c : refusedCases(codePage)) {
       const std::wstring folder = caseFolder(c, "refused");

@@ -10,7 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "storage/FileAccess.h"
 #include "storage/KeyFile.h"
 #include "storage/Registry.h"
 #include "storage/StorageError.h"
@@ -23,7 +22,6 @@ namespace {
 using namespace std::string_view_literals;
 using storage::Error;
 using storage::StorageError;
-using storage::StorageFailure;
 using namespace testsupport;
 
 const std::string kOldLine = "var accessKey = \"OLD\";\r\n";
@@ -90,7 +88,7 @@ void removeLink(const std::wstring& link) {
 class KeyFileOnDisk : public ::testing::Test {
  protected:
   void save(std::wstring_view key = L"NEW") {
-    storage::saveNewAccessKey(files, install.path(), key);
+    storage::saveNewAccessKey(files, install.path(), key, rights);
   }
   StorageError saveFailure(std::wstring_view key = L"NEW") {
     return failureOf([&] { save(key); });
@@ -109,6 +107,7 @@ class KeyFileOnDisk : public ::testing::Test {
 
   InstallFolder install;
   FaultyFiles files;
+  storage::Rights rights = storage::Rights::User;
 };
 
 struct CodePageSample {
@@ -167,7 +166,7 @@ TEST_F(KeyFileInCodePage, RefusedKeysLeaveTheFileAsItWas) {
   for (const auto& [key, reason] : cases) {
     SCOPED_TRACE(storage::toUtf8(key));
     const StorageError e = saveFailure(key);
-    EXPECT_EQ(e.kind(), StorageFailure::UnsavableKey);
+    EXPECT_EQ(e.kind(), StorageError::Kind::RefusedKey);
     if (!reason.empty()) {
       EXPECT_EQ(e.reason(), reason);
     }
@@ -214,37 +213,32 @@ TEST(RegistryInEachCodePage, ReadsOnlyTheDefaultStringValue) {
 
 // Where a save fails too, it says so and leaves the folder as it was.
 TEST_F(KeyFileOnDisk, ReadFailuresSayWhatIsWrongAndWhere) {
-  using enum StorageFailure;
   const struct {
     const char* scene;
     void (*setUp)(const InstallFolder&);
-    StorageFailure kind;
     const wchar_t* reason;
     const wchar_t* saveReason;  // none where a save succeeds
   } cases[] = {
-      {"no key file", [](const auto&) {}, FileNotFound, L"File not found.", nullptr},
-      {"empty", [](const auto& f) { writeBytes(f.keyFile(), ""); }, EmptyKeyFile,
-       L"The file is empty.", nullptr},
+      {"no key file", [](const auto&) {}, L"File not found.", nullptr},
+      {"empty", [](const auto& f) { writeBytes(f.keyFile(), ""); }, L"The file is empty.", nullptr},
       {"no key", [](const auto& f) { writeBytes(f.keyFile(), "accessKey = none\r\n"); },
-       NoKeyInFile, L"Its first line holds no Access key between two double quotes.", nullptr},
-      {"no folder", [](const auto& f) { removeTree(f.contentFolder()); }, PathNotFound,
-       L"Path not found.", L"Path not found."},
+       L"Its first line holds no Access key between two double quotes.", nullptr},
+      {"no folder", [](const auto& f) { removeTree(f.contentFolder()); }, L"Path not found.",
+       L"Path not found."},
       {"a folder in its place", [](const auto& f) { CreateDirectoryW(f.keyFile().c_str(), 0); },
-       AccessDenied, L"Access denied.", L"Access denied. It is a folder."},
+       L"Access denied.", L"Access denied. It is a folder."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.scene);
     const InstallFolder folder;
     c.setUp(folder);
     const StorageError e = failureOf([&] { storage::readCurrentAccessKey(files, folder.path()); });
-    EXPECT_EQ(e.kind(), c.kind);
     EXPECT_EQ(e.path(), folder.keyFile());
     EXPECT_EQ(e.reason(), c.reason);
     if (!c.saveReason) continue;
     const std::vector<std::wstring> entries = entriesIn(folder.contentFolder());
     const StorageError saving =
-        failureOf([&] { storage::saveNewAccessKey(files, folder.path(), L"NEW"); });
-    EXPECT_EQ(saving.kind(), c.kind);
+        failureOf([&] { storage::saveNewAccessKey(files, folder.path(), L"NEW", rights); });
     EXPECT_EQ(saving.reason(), c.saveReason);
     EXPECT_EQ(entriesIn(folder.contentFolder()), entries);
   }
@@ -272,7 +266,6 @@ TEST_F(KeyFileOnDisk, AReadOnlyKeyFileIsRefusedAtOnceAndLeftAlone) {
     const ULONGLONG start = GetTickCount64();
     const StorageError e = saveFailure();
     EXPECT_LT(GetTickCount64() - start, 500u) << "refused at once, not retried";
-    EXPECT_EQ(e.kind(), StorageFailure::AccessDenied);
     EXPECT_EQ(e.reason(), L"Access denied. The file is read-only.");
     for (const FileCall change :
          {CreateNew, OpenInPlace, WriteAt, SetEnd, SetAttributes, Replace, Remove, RemoveOpen}) {
@@ -377,6 +370,70 @@ TEST_F(KeyFileOnDisk, ALinkToTheKeyFileOrItsFolderStaysALinkToTheFileSaved) {
   }
 }
 
+// With an administrator's rights only the key file itself is written, in place, through the one
+// handle checked to be it: a link on its way or a second name is refused, and nothing is made
+// beside it, replaced or removed.
+TEST_F(KeyFileOnDisk, WithAnAdministratorsRightsOnlyTheKeyFileItselfIsWritten) {
+  using enum FileCall;
+  rights = storage::Rights::Administrator;
+  const std::wstring elsewhere = install.path() + L"\\elsewhere";
+  const std::wstring linked = elsewhere + L"\\quorvantis.ini";
+  const std::wstring otherName = install.path() + L"\\other-name.ini";
+  CreateDirectoryW(elsewhere.c_str(), nullptr);
+  const std::wstring linkedAway =
+      L"Access denied. The key file, or a folder on its way from the installation folder, is a "
+      L"link to another place, which the program does not follow while it runs as administrator. "
+      L"Put the real folder or file in the link's place, or run the program without administrator "
+      L"rights.";
+  const std::wstring secondName =
+      L"Access denied. The key file has a second name (a hard link), through which a save would "
+      L"change another file, which the program does not do while it runs as administrator. Remove "
+      L"the other name, or run the program without administrator rights.";
+  enum Scene { Itself, Missing, LinkToIt, LinkToItsFolder, WithASecondName };
+  const struct {
+    const char* what;
+    Scene scene;
+    const std::wstring* refusal = nullptr;
+  } cases[] = {
+      {"the key file itself", Itself},
+      {"no key file yet", Missing},
+      {"a link to the key file", LinkToIt, &linkedAway},
+      {"a link to its folder", LinkToItsFolder, &linkedAway},
+      {"a second name", WithASecondName, &secondName},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteFileW(install.keyFile().c_str());
+    writeBytes(linked, kOldLine);
+    if (c.scene == Itself || c.scene == WithASecondName) writeKeyFile(kOldLine);
+    if (c.scene == WithASecondName) {
+      CreateHardLinkW(otherName.c_str(), install.keyFile().c_str(), nullptr);
+    }
+    if (c.scene == LinkToIt) makeLink(unixPath(linked), install.keyFile());
+    if (c.scene == LinkToItsFolder) {
+      RemoveDirectoryW(install.contentFolder().c_str());
+      makeLink(unixPath(elsewhere), install.contentFolder());
+    }
+    const ULONGLONG identity = fileIndexOf(install.keyFile());
+    files = {};
+    if (c.refusal) {
+      EXPECT_EQ(saveFailure().reason(), *c.refusal);
+      EXPECT_EQ(readBytes(c.scene == WithASecondName ? otherName : linked), kOldLine);
+    } else {
+      save();
+      EXPECT_EQ(keyBytes(), kNewLine);
+      EXPECT_TRUE(c.scene == Missing || fileIndexOf(install.keyFile()) == identity) << "in place";
+    }
+    EXPECT_EQ(files.counts[CreateNew], c.scene == Missing);
+    EXPECT_EQ(files.counts[Replace] + files.counts[Remove] + files.counts[EntriesIn], 0);
+    if (c.scene == LinkToIt || c.scene == LinkToItsFolder) {
+      removeLink(c.scene == LinkToIt ? install.keyFile() : install.contentFolder());
+      CreateDirectoryW(install.contentFolder().c_str(), nullptr);
+    }
+    DeleteFileW(otherName.c_str());
+  }
+}
+
 // Retried for about a second, and saved where the holder lets go in that time.
 TEST_F(KeyFileOnDisk, AKeyFileHeldWithoutSharingIsTriedForAboutASecond) {
   writeKeyFile(kOldLine);
@@ -397,32 +454,38 @@ TEST_F(KeyFileOnDisk, AKeyFileHeldWithoutSharingIsTriedForAboutASecond) {
   release.join();
   EXPECT_EQ(keyBytes(), kNewLine);
   EXPECT_EQ(left(), kOnlyTheKeyFile);
+  // A read waits as long, at the start as after a save.
+  holder.reset(
+      CreateFileW(install.keyFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  std::thread releaseAgain([&holder] {
+    Sleep(200);
+    holder.reset();
+  });
+  EXPECT_EQ(read(), L"NEW");
+  releaseAgain.join();
 }
 
 // Its kind is taken from Windows' code, its reason is the system's words; the old bytes stay, put
 // back where an in-place write had begun, and no temporary file does.
 TEST_F(KeyFileOnDisk, EachFailingCallReachesTheUserAsItsOwnError) {
   using enum FileCall;
-  using enum StorageFailure;
   const Failure kInPlace = {CreateNew, ERROR_ACCESS_DENIED};
   const struct {
     std::vector<Failure> failures;
-    StorageFailure kind;
     const wchar_t* reason;
     bool keyFileThere = true;
   } cases[] = {
-      {{{CreateNew, ERROR_DISK_FULL}}, SystemError, L"Disk full."},
+      {{{CreateNew, ERROR_DISK_FULL}}, L"Disk full."},
       // Every name that a temporary file could take is taken: the writer stops looking.
-      {{{CreateNew, ERROR_FILE_EXISTS}}, SystemError, L"File exists."},
-      {{{WriteAt, ERROR_DISK_FULL}}, SystemError, L"Disk full."},
-      {{{Flush, ERROR_WRITE_FAULT}}, SystemError, L"Write fault."},
-      {{{Replace, ERROR_NOT_SAME_DEVICE}}, SystemError, L"Not same device."},
+      {{{CreateNew, ERROR_FILE_EXISTS}}, L"File exists."},
+      {{{WriteAt, ERROR_DISK_FULL}}, L"Disk full."},
+      {{{Flush, ERROR_WRITE_FAULT}}, L"Write fault."},
+      {{{Replace, ERROR_NOT_SAME_DEVICE}}, L"Not same device."},
       // A key file that is not there cannot be written in place either.
-      {{kInPlace}, AccessDenied, L"Access denied.", false},
-      {{kInPlace, {Flush, ERROR_DISK_FULL, 1}}, SystemError, L"Disk full."},
+      {{kInPlace}, L"Access denied.", false},
+      {{kInPlace, {Flush, ERROR_DISK_FULL, 1}}, L"Disk full."},
       // The old bytes' way back fails too.
       {{kInPlace, {WriteAt, ERROR_DISK_FULL, 1}, {WriteAt, ERROR_WRITE_FAULT, 2}},
-       SystemError,
        L"Disk full.\r\nThe key file may now be incomplete. The Access key it held before was "
        L"\"OLD\"."},
   };
@@ -436,7 +499,6 @@ TEST_F(KeyFileOnDisk, EachFailingCallReachesTheUserAsItsOwnError) {
     files = {};
     for (const Failure& f : c.failures) files.fail(f.call, f.code, f.nth);
     const StorageError e = saveFailure();
-    EXPECT_EQ(e.kind(), c.kind);
     EXPECT_EQ(e.path(), install.keyFile());
     EXPECT_EQ(e.reason(), c.reason);
     EXPECT_EQ(left(), c.keyFileThere ? kOnlyTheKeyFile : std::vector<std::wstring>{});
@@ -444,45 +506,75 @@ TEST_F(KeyFileOnDisk, EachFailingCallReachesTheUserAsItsOwnError) {
   }
 }
 
-// ReplaceFileW may fail half-way, as with ERROR_UNABLE_TO_MOVE_REPLACEMENT: the key file gone and
-// the new file under its own name. Another copy's replace, under Wine, moves the key file aside
-// for a moment. Either way the new line takes the key file's name, or the user is told where it is.
-TEST_F(KeyFileOnDisk, AReplaceThatFailsHalfWayIsFinishedOrSaysWhereTheNewLineIs) {
-  auto failTheFirstReplace = [this](bool keyFileGone) {
+// ReplaceFileW may fail half-way: the key file gone (1176), or under a name of the system's choice
+// (1177), and the new file under its own name. Another copy's replace, under Wine, moves the key
+// file aside for a moment. The new line takes the key file's name then, or at the next start; where
+// the key file cannot be looked at, it may still be there, and the message says no more.
+TEST_F(KeyFileOnDisk, AReplaceThatFailsHalfWayIsFinishedThenOrAtTheNextStart) {
+  enum Outcome { Saved, SavedAtTheNextStart, MayBeOld };
+  const std::wstring movedAside = inContent(L"moved aside by the system");
+  const struct {
+    const char* what;
+    Error code;
+    bool keyFileGone;
+    Outcome outcome;
+    std::vector<Failure> failures = {};
+  } cases[] = {
+      {"1176", ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, Saved},
+      {"away for a moment", ERROR_FILE_NOT_FOUND, false, Saved},
+      {"1176, the move failing",
+       ERROR_UNABLE_TO_MOVE_REPLACEMENT,
+       true,
+       SavedAtTheNextStart,
+       {{FileCall::Replace, ERROR_WRITE_PROTECT, 2}}},
+      {"1177, the move failing",
+       ERROR_UNABLE_TO_MOVE_REPLACEMENT_2,
+       true,
+       SavedAtTheNextStart,
+       {{FileCall::Replace, ERROR_WRITE_PROTECT, 2}}},
+      {"the key file not to be looked at",
+       ERROR_WRITE_PROTECT,
+       false,
+       MayBeOld,
+       {{FileCall::Inspect, ERROR_NETNAME_DELETED, 2}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     writeKeyFile(kOldLine);
     files = {};
-    files.before = [this, keyFileGone](FileCall call) -> Error {
+    for (const Failure& f : c.failures) files.fail(f.call, f.code, f.nth);
+    files.before = [&](FileCall call) -> Error {
       if (call != FileCall::Replace || files.counts[call] > 1) return 0;
-      if (!keyFileGone) return ERROR_FILE_NOT_FOUND;
-      DeleteFileW(install.keyFile().c_str());
-      return ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+      if (c.keyFileGone) MoveFileW(install.keyFile().c_str(), movedAside.c_str());
+      return c.code;
     };
-  };
-  for (const bool keyFileGone : {true, false}) {
-    SCOPED_TRACE(keyFileGone ? "gone" : "away for a moment");
-    failTheFirstReplace(keyFileGone);
-    save();
-    EXPECT_EQ(keyBytes(), kNewLine);
-    EXPECT_EQ(files.counts[FileCall::Replace], 2);
+    if (c.outcome == Saved) {
+      save();
+      EXPECT_EQ(keyBytes(), kNewLine);
+      EXPECT_EQ(files.counts[FileCall::Replace], 2);
+    } else {
+      const StorageError e = saveFailure();
+      std::wstring newFile;
+      for (const std::wstring& name : left()) {
+        if (name.ends_with(L".tmp")) newFile = inContent(name);
+      }
+      EXPECT_EQ(readBytes(newFile), kNewLine);
+      EXPECT_EQ(
+          e.reason(),
+          c.outcome == MayBeOld
+              ? L"The save could not be finished. Its new line is in \"" + newFile +
+                    L"\", and the key file may still hold the old key. The Access key it held "
+                    L"before was \"OLD\"."
+              : L"The key file is no longer there. Its new line is in \"" + newFile +
+                    L"\", which takes the key file's name when the program next starts. The "
+                    L"Access key it held before was \"OLD\".");
+      files = {};
+      EXPECT_EQ(read(), c.outcome == MayBeOld ? L"OLD" : L"NEW") << "at the next start";
+      DeleteFileW(newFile.c_str());
+    }
+    DeleteFileW(movedAside.c_str());
     EXPECT_EQ(left(), kOnlyTheKeyFile);
   }
-
-  failTheFirstReplace(true);
-  files.fail(FileCall::Replace, ERROR_WRITE_PROTECT, 2);  // giving the new file the key file's name
-  const StorageError e = saveFailure();
-  const std::vector<std::wstring> names = left();
-  ASSERT_EQ(names.size(), 1u);
-  const std::wstring newFile = inContent(names[0]);
-  EXPECT_EQ(e.reason(), L"The key file is no longer there. Its new line is in \"" + newFile +
-                            L"\". The Access key it held before was \"OLD\".");
-  EXPECT_EQ(readBytes(newFile), kNewLine);
-
-  // Not even an old one is a leftover while the key file is missing.
-  writtenBefore(newFile, newFile, 120);
-  files = {};
-  save();
-  EXPECT_EQ(readBytes(newFile), kNewLine);
-  EXPECT_EQ(keyBytes(), kNewLine);
 }
 
 // This program again, saving and ending where it stands just before the replace, as a crash would:
@@ -501,8 +593,9 @@ TEST_F(KeyFileOnDisk, ACrashBeforeTheReplaceKeepsTheOldKeyAndLeavesItsTemporaryF
 
 // Another copy's file, older or newer than a save's own temporary file: only one named as the
 // writer names them, and a minute older, goes, however far the folder's clock is from the system's.
+// A copy that a person dated stays.
 TEST_F(KeyFileOnDisk, LeftoversAreAgedOnTheFoldersOwnClock) {
-  const wchar_t* const ours = L"quorvantis.ini.0badcafe.tmp";
+  const wchar_t* const ours = L"quorvantis.ini.0badcafe.UpdateAccessKey.tmp";
   const struct {
     const wchar_t* name;
     std::int64_t folderClockAhead;
@@ -511,7 +604,7 @@ TEST_F(KeyFileOnDisk, LeftoversAreAgedOnTheFoldersOwnClock) {
   } cases[] = {
       {ours, -300, 0, true},   {ours, 0, -300, true},
       {ours, 0, 59, true},     {ours, -300, 60, false},
-      {ours, 300, 120, false}, {L"quorvantis.ini.backup.tmp", 0, 120, true},
+      {ours, 300, 120, false}, {L"quorvantis.ini.20240115.tmp", 0, 3 * 3600, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.folderClockAhead << " s ahead, " << c.age << " s older");
@@ -546,8 +639,8 @@ TEST_F(KeyFileOnDisk, AKeyFilePastMaxPathIsSavedAndRead) {
     end = keyFile.find_first_of(L"\\/", end + 1);
     CreateDirectoryW(keyFile.substr(0, end).c_str(), nullptr);
   }
-  storage::saveNewAccessKey(files, installPath, L"FIRST");
-  storage::saveNewAccessKey(files, installPath, L"DEEP");
+  storage::saveNewAccessKey(files, installPath, L"FIRST", rights);
+  storage::saveNewAccessKey(files, installPath, L"DEEP", rights);
   EXPECT_EQ(storage::readCurrentAccessKey(files, installPath), L"DEEP");
   EXPECT_EQ(entriesIn(keyFile.substr(0, folderEnd)), kOnlyTheKeyFile);
 }
@@ -561,7 +654,7 @@ int wmain(int argc, wchar_t** argv) {
       if (call == FileCall::Replace) ExitProcess(9);
       return 0;
     };
-    storage::saveNewAccessKey(crashing, argv[2], L"NEW");
+    storage::saveNewAccessKey(crashing, argv[2], L"NEW", storage::Rights::User);
     return 0;
   }
   ::testing::InitGoogleTest(&argc, argv);
