@@ -28,7 +28,7 @@ case $action in
     # The locales that tests pick code pages with, built here as a new machine has none: Wine
     # names files in the locale's character set, so a folder named in any script needs a real one.
     mkdir "$dir/locales"
-    for locale in en_US ru_RU; do localedef -i "$locale" -f UTF-8 "$dir/locales/$locale.UTF-8"; done
+    for locale in en_US ru_RU ja_JP; do localedef -i "$locale" -f UTF-8 "$dir/locales/$locale.UTF-8"; done
     ;;
   run)
     # shellcheck disable=SC1091
