@@ -9,7 +9,6 @@
 
 #include "bench/Clock.h"
 #include "storage/KeyFile.h"
-#include "storage/KeyLine.h"
 
 namespace {}  // namespace
 

@@ -10,18 +10,13 @@
 #include <string_view>
 #include <vector>
 
-#include "base/Unique.h"
+#include "win32/ScopedHandle.h"
 
 namespace storage {
 
 using Error = DWORD;
 
-struct FileTraits {
-  using Handle = HANDLE;
-  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-  static void close(HANDLE handle) { CloseHandle(handle); }
-};
-using File = base::Unique<FileTraits>;
+using File = win32::ScopedFile;
 
 // The file behind a path or a handle, once every link on its way is followed.
 struct FileFacts {

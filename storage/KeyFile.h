@@ -7,7 +7,8 @@
 #include <string_view>
 
 #include "storage/FileOperations.h"
-#include "storage/KeyLine.h"
+#include "storage/KeyFileFormat.h"
+#include "storage/SavableKey.h"
 #include "storage/StorageError.h"
 
 namespace storage {

@@ -1,6 +1,6 @@
 #include "storage/Registry.h"
 
-#include "storage/KeyLine.h"
+#include "storage/RegistryText.h"
 #include "win32/ScopedHandle.h"
 
 namespace storage {

@@ -1,11 +1,53 @@
-// The Win32 handle kinds for the one owner template, closed on every path.
+// The one owner of a system resource, whatever its kind: a file, a registry key, a GDI object, a
+// COM pointer or an initialisation to undo. `Traits` names the handle type, the value that owns
+// nothing, and how to let go:
+//   struct Traits { using Handle = ...; static Handle invalid(); static void close(Handle); };
+// Non-copyable and movable; it lets go when it goes, so nothing is released by hand.
+//
+// Below it, the Win32 handle kinds that it owns.
 #pragma once
 
 #include <windows.h>
 
-#include "base/Unique.h"
+#include <utility>
 
 namespace win32 {
+
+template <typename Traits>
+class Unique {
+ public:
+  using Handle = typename Traits::Handle;
+
+  Unique() = default;
+  explicit Unique(Handle handle) : handle_(handle) {}
+  // Inlined: an out-of-line copy for each kind, with its unwind entry, costs more than these lines.
+  [[gnu::always_inline]] ~Unique() { reset(); }
+  Unique(const Unique&) = delete;
+  Unique& operator=(const Unique&) = delete;
+  Unique(Unique&& other) noexcept : handle_(other.release()) {}
+  Unique& operator=(Unique&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+
+  Handle get() const { return handle_; }
+  explicit operator bool() const { return !(handle_ == Traits::invalid()); }
+  Handle release() { return std::exchange(handle_, Traits::invalid()); }
+  // The handle stays known while it closes: a window that is destroyed still gets its own
+  // messages, and lets go of itself at its end (release) before the new handle is taken.
+  [[gnu::always_inline]] void reset(Handle handle = Traits::invalid()) {
+    if (*this) Traits::close(handle_);
+    handle_ = handle;
+  }
+  // For a call that hands its new handle back through a pointer; what was owned is let go first.
+  Handle* put() {
+    reset();
+    return &handle_;
+  }
+
+ private:
+  Handle handle_ = Traits::invalid();
+};
 
 // A handle kind that owns nothing when null and lets go through `close_`, a function of its own
 // rather than a lambda, whose type would differ in each file that includes this one.
@@ -25,6 +67,11 @@ inline void closeHandle(HANDLE h) { CloseHandle(h); }
 using ComEnd = void(WINAPI*)();
 inline void endCom(ComEnd end) { end(); }
 
+struct FileTraits {
+  using Handle = HANDLE;
+  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+  static void close(HANDLE handle) { CloseHandle(handle); }
+};
 struct FindTraits {
   using Handle = HANDLE;
   static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
@@ -68,29 +115,30 @@ struct WindowClassTraits {
   static void close(Handle h) { UnregisterClassW(MAKEINTATOM(h.atom), h.instance); }
 };
 
-using ScopedFind = base::Unique<FindTraits>;
-using ScopedKey = base::Unique<NullTraits<HKEY, closeKey>>;
+using ScopedFile = Unique<FileTraits>;
+using ScopedFind = Unique<FindTraits>;
+using ScopedKey = Unique<NullTraits<HKEY, closeKey>>;
 // A kernel object whose failed opening gives null, such as a token.
-using ScopedKernelHandle = base::Unique<NullTraits<HANDLE, closeHandle>>;
+using ScopedKernelHandle = Unique<NullTraits<HANDLE, closeHandle>>;
 template <typename Object>
-using ScopedGdiObject = base::Unique<NullTraits<Object, deleteObject>>;
+using ScopedGdiObject = Unique<NullTraits<Object, deleteObject>>;
 using ScopedFont = ScopedGdiObject<HFONT>;
 using ScopedBitmap = ScopedGdiObject<HBITMAP>;
-using ScopedIcon = base::Unique<NullTraits<HICON, destroyIcon>>;
+using ScopedIcon = Unique<NullTraits<HICON, destroyIcon>>;
 // A window's owner must let go of it (release) when the window is destroyed by other means.
-using ScopedWindow = base::Unique<NullTraits<HWND, destroyWindow>>;
-using ScopedWindowDc = base::Unique<WindowDcTraits>;
-using ScopedMemoryDc = base::Unique<NullTraits<HDC, deleteDc>>;
-using ScopedSelection = base::Unique<SelectionTraits>;
+using ScopedWindow = Unique<NullTraits<HWND, destroyWindow>>;
+using ScopedWindowDc = Unique<WindowDcTraits>;
+using ScopedMemoryDc = Unique<NullTraits<HDC, deleteDc>>;
+using ScopedSelection = Unique<SelectionTraits>;
 // What the system allocated for the caller, such as FormatMessage's text.
 template <typename Object>
-using ScopedLocal = base::Unique<NullTraits<Object*, localFree>>;
+using ScopedLocal = Unique<NullTraits<Object*, localFree>>;
 template <typename Interface>
-using ScopedCom = base::Unique<ComTraits<Interface>>;
+using ScopedCom = Unique<ComTraits<Interface>>;
 // COM started on this thread. Its handle is the CoUninitialize that ends it, as COM's library is
 // found at run time.
-using ScopedComStart = base::Unique<NullTraits<ComEnd, endCom>>;
+using ScopedComStart = Unique<NullTraits<ComEnd, endCom>>;
 // A registered window class, unregistered when it goes, which must be after its last window.
-using ScopedWindowClass = base::Unique<WindowClassTraits>;
+using ScopedWindowClass = Unique<WindowClassTraits>;
 
 }  // namespace win32

@@ -1,5 +1,6 @@
 #include "window/Form1.h"
 
+#include <cstring>
 #include <stdexcept>
 
 #include "resources/Texts.h"
@@ -7,7 +8,6 @@
 #include "storage/KeyFile.h"
 #include "storage/Registry.h"
 #include "storage/StorageError.h"
-#include "storage/Utf8.h"
 #include "win32/SystemFunction.h"
 #include "window/ReadableColour.h"
 
@@ -110,7 +110,8 @@ std::wstring describeCurrentError() {
   } catch (const storage::StorageError& e) {
     return e.message();
   } catch (const std::exception& e) {
-    return storage::fromUtf8(e.what());
+    const char* const what = e.what();  // the program's own are ASCII
+    return std::wstring(what, what + std::strlen(what));
   } catch (...) {
     return texts::kUnexpectedError;
   }

@@ -27,7 +27,7 @@
 #include <thread>
 #include <vector>
 
-#include "storage/Utf8.h"
+#include "tests/support/Utf8.h"
 #include "window/Form1Design.h"
 
 namespace {
@@ -41,7 +41,7 @@ std::string gOutput;
 
 [[noreturn]] void fail(const std::string& message) { throw std::runtime_error(message); }
 
-std::string utf8(std::wstring_view text) { return storage::toUtf8(text); }
+std::string utf8(std::wstring_view text) { return testsupport::utf8Of(text); }
 
 void print(std::wstring_view text) { gOutput += utf8(text); }
 
@@ -246,7 +246,7 @@ int wmain() {
     std::vector<std::wstring> args;
     for (size_t start = 0, tab = 0; tab != std::string::npos; start = tab + 1) {
       tab = line.find('\t', start);
-      args.push_back(storage::fromUtf8(std::string_view(line).substr(start, tab - start)));
+      args.push_back(testsupport::wideOfUtf8(std::string_view(line).substr(start, tab - start)));
     }
     try {
       run(args);

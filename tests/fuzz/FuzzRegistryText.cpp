@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "storage/KeyLine.h"
+#include "storage/RegistryText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   const std::wstring text =

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "storage/KeyLine.h"
+#include "storage/SavableKey.h"
 
 namespace testsupport {
 

@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "storage/KeyLine.h"
-#include "storage/Utf8.h"
+#include "storage/SavableKey.h"
 #include "tests/support/TestCodePage.h"
 
 namespace {
@@ -57,7 +56,7 @@ TEST(SavableKeys, InShiftJisACharacterWithABackslashsByteIsRefused) {
   for (const auto& c : cases) {
     const std::vector refused = storage::unsavableCharacters(c.key, shiftJis);
     EXPECT_EQ(storage::explainUnsavable(refused, 932), c.explanation ? c.explanation : L"")
-        << storage::toUtf8(c.key);
+        << (c.key);
   }
 }
 
@@ -65,7 +64,7 @@ TEST(SavableKeys, KeysTheScriptReadsAsTypedAreAccepted) {
   for (const wchar_t* key : {L"", L"QV-7F3A-19C2", L"tab\there",
                              L"R&D 'single' // not a comment </script> $1 $& ${x} `tick`",
                              L"caf\u00e9 \u20ac \u00e4 \u00a0 \u0178 \u00ff"}) {
-    EXPECT_EQ(unsavable(key), Found{}) << storage::toUtf8(key);
+    EXPECT_EQ(unsavable(key), Found{}) << (key);
   }
 }
 
@@ -85,7 +84,7 @@ TEST(SavableKeys, EachKindOfCharacterIsRefusedWhereverItStands) {
   };
   for (const auto& c : cases) {
     for (const std::wstring& key : {c.character + L"key", L"key" + c.character}) {
-      EXPECT_EQ(unsavable(key), (Found{{c.character, c.reason}})) << storage::toUtf8(key);
+      EXPECT_EQ(unsavable(key), (Found{{c.character, c.reason}})) << (key);
     }
   }
 }
@@ -121,7 +120,7 @@ TEST(SavableKeys, TheExplanationNamesTheCharactersAndWhatWouldGoWrong) {
        L"file in code page 1252, which has no such characters, so others would be saved in their "
        L"place."},
   };
-  for (const auto& c : cases) EXPECT_EQ(explained(c.key), c.explanation) << storage::toUtf8(c.key);
+  for (const auto& c : cases) EXPECT_EQ(explained(c.key), c.explanation) << (c.key);
 }
 
 TEST(SavableKeys, AKeyOfManyForeignCharactersNamesTheFirstTwelveAndCountsTheRest) {
@@ -131,8 +130,8 @@ TEST(SavableKeys, AKeyOfManyForeignCharactersNamesTheFirstTwelveAndCountsTheRest
     std::wstring key;
     for (wchar_t letter = 0x0410; letter < 0x0410 + distinct; ++letter) key += letter;
     const std::wstring text = explained(key);
-    EXPECT_TRUE(text.starts_with(L"\u0410 (U+0410), \u0411 (U+0411), ")) << storage::toUtf8(text);
-    EXPECT_NE(text.find(listEnd), std::wstring::npos) << storage::toUtf8(text);
+    EXPECT_TRUE(text.starts_with(L"\u0410 (U+0410), \u0411 (U+0411), ")) << (text);
+    EXPECT_NE(text.find(listEnd), std::wstring::npos) << (text);
   }
 }
 

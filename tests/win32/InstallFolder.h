@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "storage/KeyLine.h"
+#include "storage/KeyFileFormat.h"
 #include "win32/ScopedHandle.h"
 
 namespace testsupport {

@@ -14,7 +14,7 @@
 
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
-#include "storage/Utf8.h"
+#include "tests/support/Utf8.h"
 #include "tests/win32/InstallFolder.h"
 
 namespace {
@@ -88,7 +88,7 @@ int wmain(int argc, wchar_t** argv) {
         CreateDirectoryW((folder + below).c_str(), nullptr);
       }
       testsupport::writeBytes(folder + L"\\name", c.name);
-      testsupport::writeBytes(folder + L"\\typed", storage::toUtf8(c.key));
+      testsupport::writeBytes(folder + L"\\typed", testsupport::utf8Of(c.key));
       testsupport::writeBytes(folder + L"\\verdict", verdict);
       return folder;
     };

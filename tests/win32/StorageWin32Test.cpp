@@ -14,8 +14,8 @@
 #include "storage/KeyFile.h"
 #include "storage/Registry.h"
 #include "storage/StorageError.h"
-#include "storage/Utf8.h"
 #include "tests/support/FaultyFiles.h"
+#include "tests/support/Utf8.h"
 #include "tests/win32/InstallFolder.h"
 
 namespace {
@@ -61,7 +61,7 @@ std::wstring unixPath(const std::wstring& path) {
       reinterpret_cast<char* (*)(const wchar_t*)>(reinterpret_cast<void (*)()>(
           GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
   char* const name = toUnix(path.c_str());
-  const std::wstring text = storage::fromUtf8(name);
+  const std::wstring text = wideOfUtf8(name);
   HeapFree(GetProcessHeap(), 0, name);
   return text;
 }
@@ -176,7 +176,7 @@ TEST_F(KeyFileInCodePage, RefusedKeysLeaveTheFileAsItWas) {
   };
   writeKeyFile(kOldLine);
   for (const auto& [key, reason] : cases) {
-    SCOPED_TRACE(storage::toUtf8(key));
+    SCOPED_TRACE(key);
     const StorageError e = saveFailure(key);
     EXPECT_EQ(e.kind(), StorageError::Kind::RefusedKey);
     if (!reason.empty()) {
@@ -211,7 +211,7 @@ TEST(RegistryInEachCodePage, ReadsOnlyTheDefaultStringValue) {
       {L"named value only", REG_SZ, L"C:\\Q\0"sv, std::nullopt, L"InstallDir"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(storage::toUtf8(c.name));
+    SCOPED_TRACE(c.name);
     const std::wstring key = tests + L'\\' + c.name;
     if (c.type != kNoKey) {
       ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), c.valueName, c.type, c.data.data(),
@@ -505,7 +505,7 @@ TEST_F(KeyFileOnDisk, EachFailingCallReachesTheUserAsItsOwnError) {
   const std::string oldBytes = kOldLine + std::string(70000, 'x');
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message()
-                 << static_cast<int>(c.failures.back().call) << ", " << storage::toUtf8(c.reason));
+                 << static_cast<int>(c.failures.back().call) << ", " << c.reason);
     DeleteFileW(install.keyFile().c_str());
     if (c.keyFileThere) writeKeyFile(oldBytes);
     files = {};

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "resources/Texts.h"
-#include "storage/KeyLine.h"
+#include "storage/KeyFileFormat.h"
 #include "storage/LongPath.h"
+#include "storage/RegistryText.h"
 #include "storage/StorageError.h"
-#include "storage/Utf8.h"
 
 namespace {
 
@@ -79,7 +79,7 @@ TEST(RegistryText, IsTheLittleEndianTextBeforeTheFirstNul) {
       {"A\0\0\x42\x41\x01\x71\x67\0\x01"sv, L"A\u4200\u0141\u6771\u0100"},  // NUL bytes, no NUL
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(storage::registryText(c.bytes), c.text) << storage::toUtf8(c.text);
+    EXPECT_EQ(storage::registryText(c.bytes), c.text) << c.text;
   }
 }
 
@@ -98,7 +98,7 @@ TEST(WriterTemporaries, OnlyTheWritersOwnNamesCountAsLeftovers) {
         L"quorvantis.old.1234abcd.UpdateAccessKey.tmp",
         L"quorvantis.ini_1234abcd.UpdateAccessKey.tmp",
         L"quorvantis.ini.1234abcd.UpdateAccessKey.txt"}) {
-    EXPECT_FALSE(storage::isTemporaryOf(other, L"quorvantis.ini")) << storage::toUtf8(other);
+    EXPECT_FALSE(storage::isTemporaryOf(other, L"quorvantis.ini")) << other;
   }
 }
 
@@ -111,14 +111,12 @@ TEST(LongPaths, TakeTheExtendedLengthFormFromMaxPathOn) {
            {L"C:" + folders + L"\\ab.ini", L"\\\\?\\C:" + folders + L"\\ab.ini"},
            {L"\\\\server\\share" + folders, L"\\\\?\\UNC\\server\\share" + folders},
        }) {
-    EXPECT_EQ(storage::extendedLengthPath(path), extended) << storage::toUtf8(path);
+    EXPECT_EQ(storage::extendedLengthPath(path), extended) << path;
     EXPECT_EQ(storage::extendedLengthPath(extended), extended);
     EXPECT_EQ(storage::withoutExtendedLengthPrefix(extended), path);
   }
 }
 
-// An error's what() carries its text as UTF-8, and the window shows it as text again. On Windows
-// the text is UTF-16, as char16_t is here; natively wchar_t holds whole characters.
 TEST(ErrorText, TheMessageSaysWhatFailedOnWhichFileAndWhy) {
   const storage::StorageError full(texts::kWriteFailed, L"C:\\\u0141\\q.ini", L"Access is denied.");
   EXPECT_EQ(full.message(),

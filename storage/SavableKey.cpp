@@ -1,24 +1,29 @@
-#include "storage/KeyLine.h"
+#include "storage/SavableKey.h"
 
 #include <algorithm>
 #include <cwchar>
 #include <set>
 
 #include "resources/Texts.h"
-#include "storage/Utf8.h"
 
 namespace storage {
 
 namespace {
 
-constexpr std::wstring_view kKeyFileBelowInstall = L"Firefox\\chrome\\content\\quorvantis.ini";
-constexpr std::string_view kLinePrefix = "var accessKey = \"";
-constexpr std::string_view kLineSuffix = "\";\r\n";
-constexpr std::wstring_view kTemporarySuffix = L".UpdateAccessKey.tmp";
-constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
-constexpr size_t kTemporaryDigits = 8;
-
-bool endsLine(char c) { return c == '\r' || c == '\n'; }
+// The character that starts at `at`, and how many units of `text` it takes: on Windows, where
+// wchar_t is UTF-16, a surrogate pair is one character and a lone surrogate stands for itself.
+struct CodePoint {
+  char32_t value;
+  size_t units;
+};
+CodePoint codePointAt(std::wstring_view text, size_t at) {
+  const auto c = static_cast<char32_t>(text[at]);
+  if (sizeof(wchar_t) == 2 && c >= 0xD800 && c < 0xDC00 && at + 1 < text.size()) {
+    const auto low = static_cast<char32_t>(text[at + 1]);
+    if (low >= 0xDC00 && low < 0xE000) return {0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00), 2};
+  }
+  return {c, 1};
+}
 
 std::optional<Unsavable> syntaxReason(wchar_t c) {
   if (c == L'"') return Unsavable::DoubleQuote;
@@ -63,47 +68,6 @@ bool has(const std::vector<UnsavableCharacter>& characters, Unsavable reason) {
 }
 
 }  // namespace
-
-std::wstring keyFilePath(std::wstring_view installPath) {
-  return std::wstring(installPath) + L'\\' + std::wstring(kKeyFileBelowInstall);
-}
-
-std::string keyFileLine(std::string_view ansiKey) {
-  return std::string(kLinePrefix) + std::string(ansiKey) + std::string(kLineSuffix);
-}
-
-bool AccessKeyScanner::take(std::string_view bytes) {
-  sawBytes_ = sawBytes_ || !bytes.empty();
-  for (size_t i = 0; i < bytes.size() && state_ < State::Found; ++i) {
-    const char c = bytes[i];
-    if (state_ == State::InKey) {
-      const size_t end = bytes.find_first_of("\"\r\n", i);
-      key_.append(bytes.substr(i, end - i));
-      if (end == std::string_view::npos) return false;
-      state_ = bytes[end] == '"' ? State::Found : State::NoKey;
-    } else if (c == '"') {
-      // A line that opens with a double quote has always been refused: its quoted text is a
-      // field of its own, not a key declaration.
-      state_ = state_ == State::LeadingBlanks ? State::NoKey : State::InKey;
-    } else if (endsLine(c)) {
-      state_ = State::NoKey;
-    } else if (c != ' ') {
-      state_ = State::BeforeKey;
-    }
-  }
-  return state_ >= State::Found;
-}
-
-std::optional<std::string> AccessKeyScanner::key() const {
-  if (state_ != State::Found) return std::nullopt;
-  return key_;
-}
-
-std::optional<std::string> findAccessKey(std::string_view fileBytes) {
-  AccessKeyScanner scanner;
-  scanner.take(fileBytes);
-  return scanner.key();
-}
 
 std::vector<UnsavableCharacter> unsavableCharacters(std::wstring_view key,
                                                     const CodePage& codePage) {
@@ -155,33 +119,6 @@ std::wstring explainUnsavable(const std::vector<UnsavableCharacter>& characters,
             std::to_wstring(codePage) + texts::kScriptByteEnd + texts::kPartOfScript);
   }
   return text;
-}
-
-std::wstring registryText(std::string_view bytes) {
-  std::wstring text;
-  for (size_t at = 0; at + 1 < bytes.size(); at += 2) {
-    const auto unit = static_cast<wchar_t>(static_cast<unsigned char>(bytes[at]) |
-                                           static_cast<unsigned char>(bytes[at + 1]) << 8);
-    if (unit == 0) break;
-    text += unit;
-  }
-  return text;
-}
-
-std::wstring temporaryPathFor(std::wstring_view target, std::uint32_t number) {
-  std::wstring path(target);
-  path += L'.';
-  for (int shift = 28; shift >= 0; shift -= 4) path += kHexDigits[(number >> shift) & 0xF];
-  path += kTemporarySuffix;
-  return path;
-}
-
-bool isTemporaryOf(std::wstring_view fileName, std::wstring_view targetName) {
-  const size_t dot = targetName.size();
-  return fileName.size() == dot + 1 + kTemporaryDigits + kTemporarySuffix.size() &&
-         fileName.starts_with(targetName) && fileName[dot] == L'.' &&
-         fileName.ends_with(kTemporarySuffix) &&
-         fileName.substr(dot + 1, kTemporaryDigits).find_first_not_of(kHexDigits) == fileName.npos;
 }
 
 }  // namespace storage
