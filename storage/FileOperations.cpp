@@ -186,7 +186,7 @@ std::wstring systemErrorText(Error code) {
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
     text.pop_back();
   }
-  if (text.empty()) text = texts::kSystemError + std::to_wstring(code) + L".";
+  if (text.empty()) text = texts::fill(texts::kSystemError, {std::to_wstring(code)});
   return text;
 }
 

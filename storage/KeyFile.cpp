@@ -192,6 +192,12 @@ bool restoreUnfinishedSave(FileOperations& files, const std::wstring& path) {
   return newest && files.replace(folder + newest->name, folder + name) == 0;
 }
 
+// A save refused for `why`, a sentence after the system's words for access denied.
+StorageError refused(const std::wstring& path, const wchar_t* why) {
+  return StorageError(texts::kWriteFailed, path,
+                      texts::fill(why, {systemErrorText(ERROR_ACCESS_DENIED)}));
+}
+
 // Why the key file's line may not be written to the file described, or null.
 const wchar_t* refusalOf(const FileFacts& facts) {
   if (facts.isFolder) return texts::kIsFolder;
@@ -204,8 +210,7 @@ FileFacts resolveTarget(FileOperations& files, const std::wstring& path) {
   FileFacts target;
   if (const Error error = files.inspect(fullPath(path), target))
     throw systemFailure(texts::kWriteFailed, path, error);
-  if (const wchar_t* refusal = refusalOf(target))
-    throw StorageError(texts::kWriteFailed, path, systemErrorText(ERROR_ACCESS_DENIED) + refusal);
+  if (const wchar_t* refusal = refusalOf(target)) throw refused(path, refusal);
   return target;
 }
 
@@ -291,7 +296,7 @@ void removeLeftovers(FileOperations& files, const std::wstring& target, const st
 StorageError unfinishedSave(const std::wstring& path, std::wstring reason,
                             std::string_view oldBytes) {
   if (const std::optional<std::string> oldKey = findAccessKey(oldBytes)) {
-    reason += texts::kOldKeyWas + fromAnsi(*oldKey) + texts::kOldKeyWasEnd;
+    reason = texts::fill(texts::kOldKeyWas, {reason, fromAnsi(*oldKey)});
   }
   return StorageError(texts::kWriteFailed, path, reason);
 }
@@ -331,14 +336,12 @@ Error tryReplace(FileOperations& files, const FileFacts& target, const std::wstr
         error = replaceRetrying(files, temporary.path(), target.finalPath);
         if (error) {
           temporary.keep();
-          throw unfinishedSave(path, texts::kKeyFileGone + newFile + texts::kKeyFileGoneEnd,
-                               oldBytes);
+          throw unfinishedSave(path, texts::fill(texts::kKeyFileGone, {newFile}), oldBytes);
         }
         break;
       case Existence::Unknown:
         temporary.keep();
-        throw unfinishedSave(path, texts::kSaveUnfinished + newFile + texts::kSaveUnfinishedEnd,
-                             oldBytes);
+        throw unfinishedSave(path, texts::fill(texts::kSaveUnfinished, {newFile}), oldBytes);
     }
   }
   if (!error) temporary.keep();
@@ -362,7 +365,7 @@ void writeThrough(FileOperations& files, const File& file, const std::wstring& p
   const Error error = overwrite(files, file, content);
   if (!error) return;
   if (overwrite(files, file, oldBytes)) {
-    throw unfinishedSave(path, systemErrorText(error) + L"\r\n" + texts::kMayBeIncomplete,
+    throw unfinishedSave(path, texts::fill(texts::kMayBeIncomplete, {systemErrorText(error)}),
                          oldBytes);
   }
   throw systemFailure(texts::kWriteFailed, path, error);
@@ -422,8 +425,7 @@ void writeOnlyTheKeyFile(FileOperations& files, const std::wstring& installPath,
   // A key file made here, wherever it came to lie, goes again.
   if ((error || refusal) && made) files.removeOpen(file);
   if (error) throw systemFailure(texts::kWriteFailed, path, error);
-  if (refusal)
-    throw StorageError(texts::kWriteFailed, path, systemErrorText(ERROR_ACCESS_DENIED) + refusal);
+  if (refusal) throw refused(path, refusal);
   if (!made) return writeThrough(files, file, path, content);
   // A new key file has no old line to go back to: it goes where its line cannot be written.
   if (const Error failure = overwrite(files, file, content)) {

@@ -35,7 +35,7 @@ std::optional<Unsavable> syntaxReason(wchar_t c) {
 
 std::wstring codePointOf(std::wstring_view character) {
   wchar_t digits[16];
-  std::swprintf(digits, 16, L"U+%04X", static_cast<unsigned>(codePointAt(character, 0).value));
+  std::swprintf(digits, 16, L"%04X", static_cast<unsigned>(codePointAt(character, 0).value));
   return digits;
 }
 
@@ -54,10 +54,10 @@ std::wstring listOf(const std::vector<UnsavableCharacter>& characters, Unsavable
     if (c.reason != reason) continue;
     if (++count > kNamedCharacters) continue;
     if (count > 1) list += L", ";
-    list += c.character + L" (" + codePointOf(c.character) + L")";
+    list += texts::fill(texts::kNamed, {c.character, codePointOf(c.character)});
   }
   if (count > kNamedCharacters) {
-    list += texts::kAnd + std::to_wstring(count - kNamedCharacters) + texts::kMoreCharacters;
+    list = texts::fill(texts::kAndMore, {list, std::to_wstring(count - kNamedCharacters)});
   }
   return list;
 }
@@ -104,19 +104,18 @@ std::wstring explainUnsavable(const std::vector<UnsavableCharacter>& characters,
   const bool quote = has(characters, Unsavable::DoubleQuote);
   const bool backslash = has(characters, Unsavable::Backslash);
   if (quote || backslash) {
-    std::wstring named = quote ? texts::kQuoteNamed : L"";
-    if (quote && backslash) named += texts::kAnd;
-    if (backslash) named += texts::kBackslashNamed;
-    addLine(named + texts::kPartOfScript);
+    const std::wstring named =
+        quote && backslash ? texts::fill(texts::kAnd, {texts::kQuoteNamed, texts::kBackslashNamed})
+        : quote            ? texts::kQuoteNamed
+                           : texts::kBackslashNamed;
+    addLine(texts::fill(texts::kPartOfScript, {named}));
   }
   if (has(characters, Unsavable::LineBreak)) addLine(texts::kLineBreak);
-  if (has(characters, Unsavable::NotInCodePage)) {
-    addLine(listOf(characters, Unsavable::NotInCodePage) + texts::kNotInCodePage +
-            std::to_wstring(codePage) + texts::kNotInCodePageEnd);
-  }
-  if (has(characters, Unsavable::ScriptByte)) {
-    addLine(listOf(characters, Unsavable::ScriptByte) + texts::kScriptByte +
-            std::to_wstring(codePage) + texts::kScriptByteEnd + texts::kPartOfScript);
+  for (const auto& [reason, text] : {std::pair{Unsavable::NotInCodePage, texts::kNotInCodePage},
+                                     std::pair{Unsavable::ScriptByte, texts::kScriptByte}}) {
+    if (has(characters, reason)) {
+      addLine(texts::fill(text, {listOf(characters, reason), std::to_wstring(codePage)}));
+    }
   }
   return text;
 }

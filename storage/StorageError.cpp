@@ -6,9 +6,9 @@ namespace storage {
 
 StorageError::StorageError(const wchar_t* whatFailed, std::wstring path, std::wstring reason,
                            Kind kind)
-    : kind_(kind), path_(std::move(path)), reason_(std::move(reason)), message_(whatFailed) {
-  if (!path_.empty()) message_ += L"\r\n\r\n" + (texts::kFileLabel + path_);
-  if (!reason_.empty()) message_ += L"\r\n" + (texts::kReasonLabel + reason_);
-}
+    : kind_(kind),
+      path_(std::move(path)),
+      reason_(std::move(reason)),
+      message_(texts::fill(texts::kFailure, {whatFailed, path_, reason_})) {}
 
 }  // namespace storage

@@ -185,8 +185,7 @@ void Form1::updateClicked() {
     if (e.kind() != storage::StorageError::Kind::RefusedKey) throw;
     // Refused before anything was touched: the user types the key again.
     newAccessKey_.clear();
-    const std::wstring message = std::wstring(texts::kUnsavableHeading) + L"\r\n\r\n" + e.reason() +
-                                 L"\r\n\r\n" + texts::kUnsavableAdvice;
+    const std::wstring message = texts::fill(texts::kUnsavable, {e.reason()});
     MessageBoxW(hwnd_.get(), message.c_str(), texts::kWindowTitle, MB_OK | MB_ICONWARNING);
     return;
   }

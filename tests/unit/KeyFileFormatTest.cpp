@@ -122,7 +122,6 @@ TEST(ErrorText, TheMessageSaysWhatFailedOnWhichFileAndWhy) {
   EXPECT_EQ(full.message(),
             L"The Access key could not be saved.\r\n\r\nFile: C:\\\u0141\\q.ini\r\nReason: "
             L"Access is denied.");
-  EXPECT_EQ(storage::StorageError(L"Failed.", L"", L"").message(), L"Failed.");
 }
 
 }  // namespace
