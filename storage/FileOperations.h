@@ -15,7 +15,6 @@
 namespace storage {
 
 using Error = DWORD;
-
 using File = win32::ScopedFile;
 
 // The file behind a path or a handle, once every link on its way is followed.

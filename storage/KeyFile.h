@@ -32,19 +32,11 @@ CodePage systemCodePage();
 std::wstring readCurrentAccessKey(FileOperations& files, std::wstring_view installPath);
 
 // Replaces the key file below `installPath` with the line for `newAccessKey`. A key that the line
-// cannot carry exactly is refused (StorageError::Kind::RefusedKey), with a reason that names the
-// characters, before anything is touched.
-// - With the user's rights, the file behind any link is written, keeping its attributes: by
-//   default to a new file beside it, flushed, then put in its place in one step. In place, with the
-//   old bytes written back if that fails, where a replace would split hard links, where the key
-//   file may not be deleted, or where the replace or the new file meets a refusal that writing the
-//   file itself may not. Nothing is left behind on failure but a new file that holds the only
-//   copy of the new line, which the message names. A replace also removes the temporary files
-//   that an interrupted save left.
-// - With an administrator's rights, only the key file itself is written, in place: a key file or a
-//   folder below the installation folder that is a link, or a key file with a second name, is
-//   refused, and no other file is made, replaced or removed.
-// A read-only key file is refused. Throws StorageError.
+// cannot carry exactly is refused (StorageError::Kind::RefusedKey) before anything is touched.
+// With the user's rights, the file behind any link is replaced in one step, or written in place
+// where a replace cannot be made; with an administrator's, only the key file itself is written,
+// in place, and links and second names on its way are refused. docs/reliability.md gives the
+// whole policy. Throws StorageError.
 void saveNewAccessKey(FileOperations& files, std::wstring_view installPath,
                       std::wstring_view newAccessKey, Rights rights);
 
