@@ -15,7 +15,7 @@
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
 #include "storage/Utf8.h"
-#include "tests/win32/InstallFolder.h"
+#include "tests/support/InstallFolder.h"
 
 namespace {
 
