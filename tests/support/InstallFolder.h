@@ -6,6 +6,7 @@
 
 #include <windows.h>
 // After windows.h, which they need.
+#include <aclapi.h>
 #include <sddl.h>
 #include <winioctl.h>
 
@@ -24,39 +25,42 @@
 
 namespace testsupport {
 
-// Only Wine's ntdll has it.
 inline bool isWine() {
   static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll"), "wine_get_version");
   return wine;
 }
 
-// The system's own words for `code`, in this Windows' language, without the line's end.
+// The system's own words for `code`, in this Windows' language.
 inline std::wstring systemText(DWORD code) {
-  wchar_t text[512];
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                code, 0, text, 512, nullptr);
-  while (length && iswspace(text[length - 1])) --length;
-  return {text, length};
+  wchar_t text[512] = L"";
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                 512, nullptr);
+  return std::wstring(text).erase(std::wstring_view(text).find_last_not_of(L"\r\n ") + 1);
 }
 
-// From the first call to the process's end, HKEY_CURRENT_USER is a scratch key of the process's
-// own, which it removes as it ends: no test reads or writes the user's own keys.
+// From the first call, HKEY_CURRENT_USER is a scratch key of this process's own, removed as it
+// ends: no test reads or writes the user's own keys.
 inline void useScratchRegistry() {
-  static const struct Scratch {
-    std::wstring name = L"Software\\UpdateAccessKeyTests " + std::to_wstring(GetCurrentProcessId());
-    win32::ScopedKey key;
-    Scratch() {
-      RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      key.put(), nullptr);
-      if (!key || RegOverridePredefKey(HKEY_CURRENT_USER, key.get()) != ERROR_SUCCESS)
-        throw std::runtime_error("cannot redirect HKEY_CURRENT_USER");
-    }
-    ~Scratch() {
-      RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-      RegDeleteTreeW(HKEY_CURRENT_USER, name.c_str());
-    }
-  } scratch;
+  static const std::wstring name =
+      L"Software\\UpdateAccessKeyTests " + std::to_wstring(GetCurrentProcessId());
+  static HKEY scratch = nullptr;
+  if (scratch) return;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      &scratch, nullptr) ||
+      RegOverridePredefKey(HKEY_CURRENT_USER, scratch))
+    throw std::runtime_error("no scratch registry");
+  std::atexit([] {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegDeleteTreeW(HKEY_CURRENT_USER, name.c_str());
+  });
 }
+
+// Runs `undo` as its scope ends, however the test ends.
+template <typename Undo>
+struct Finally {
+  Undo undo;
+  ~Finally() { undo(); }
+};
 
 // Names of the files and folders in `folder`, in the order the system lists them.
 inline std::vector<std::wstring> entriesIn(const std::wstring& folder) {
@@ -124,82 +128,67 @@ inline std::wstring unixPath(const std::wstring& path) {
   return text;
 }
 
+// A junction: a folder whose mount point's tag and names' places come before its names, for the
+// system and for people.
+inline bool makeJunction(const std::wstring& target, const std::wstring& link) {
+  const std::wstring nt = L"\\??\\" + target;
+  const wchar_t ntSize = wchar_t(nt.size() * 2), size = wchar_t(target.size() * 2);
+  std::wstring data{0x0003, 0xA000, wchar_t(12 + ntSize + size), 0, 0, ntSize};
+  data += std::wstring{wchar_t(ntSize + 2), size} + nt + L'\0' + target + L'\0';
+  const storage::File folder(CreateDirectoryW(link.c_str(), nullptr)
+                                 ? CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr,
+                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)
+                                 : INVALID_HANDLE_VALUE);
+  DWORD done;
+  return DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, data.data(), DWORD(data.size() * 2),
+                         nullptr, 0, &done, nullptr);
+}
+
 // `link` made to lead to `target`, a full path: on Windows a symbolic link to a file, a junction
-// to a folder. Empty, or why Windows refused, for the test to skip with.
+// to a folder. Empty, or why Windows refused.
 inline std::string makeLink(const std::wstring& target, const std::wstring& link) {
   if (isWine()) {
     onUnix(L"Z:\\bin\\ln -s \"" + unixPath(target) + L"\" \"" + unixPath(link) + L'"', link, true);
     return {};
   }
-  DWORD refused = 0;
-  if (!(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) {
-    if (!CreateSymbolicLinkW(link.c_str(), target.c_str(),
-                             SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
-      refused = GetLastError();
-  } else if (CreateDirectoryW(link.c_str(), nullptr)) {
-    // A mount point's reparse data: its tag, sizes and offsets, then the target as the system and
-    // as people name it.
-    const std::wstring nt = L"\\??\\" + target;
-    const auto bytes = [](const std::wstring& name) { return wchar_t(name.size() * 2); };
-    const std::wstring data = std::wstring{0x0003,
-                                           0xA000,
-                                           wchar_t(12 + bytes(nt) + bytes(target)),
-                                           0,
-                                           0,
-                                           bytes(nt),
-                                           wchar_t(bytes(nt) + 2),
-                                           bytes(target)} +
-                              nt + L'\0' + target + L'\0';
-    const storage::File folder(
-        CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    DWORD done;
-    if (!DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, const_cast<wchar_t*>(data.data()),
-                         DWORD(data.size() * 2), nullptr, 0, &done, nullptr))
-      refused = GetLastError();
-  } else {
-    refused = GetLastError();
-  }
-  return refused ? "Windows refused the link: " + storage::toUtf8(systemText(refused)) +
-                       " (symbolic links need Developer Mode or the privilege to make them)"
-                 : "";
+  if (GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_DIRECTORY
+          ? makeJunction(target, link)
+          : CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                                SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
+    return {};
+  return "Windows refused the link: " + storage::toUtf8(systemText(GetLastError())) +
+         " (symbolic links need Developer Mode or the privilege to make them)";
 }
 inline void removeLink(const std::wstring& link) {
   if (!isWine()) return removeTree(link);
   onUnix(L"Z:\\bin\\rm \"" + unixPath(link) + L'"', link, false);
 }
 
-// Windows' access list of `path`, in its own notation.
+// `path`'s access list, in Windows' own notation.
 inline std::wstring accessRulesOf(const std::wstring& path) {
-  DWORD size = 0;
-  GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
-  std::vector<char> rules(size);
-  win32::ScopedLocal<wchar_t> text;
-  if (!GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, rules.data(), size, &size) ||
-      !ConvertSecurityDescriptorToStringSecurityDescriptorW(
-          rules.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, text.put(), nullptr))
-    return L"";
-  return text.get();
+  win32::ScopedLocal<void> descriptor;
+  win32::ScopedLocal<wchar_t> rules;
+  GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        nullptr, nullptr, descriptor.put());
+  ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.get(), SDDL_REVISION_1,
+                                                       DACL_SECURITY_INFORMATION, rules.put(), 0);
+  return rules ? rules.get() : L"";
 }
 
-// `path` under the access list `rules` (none: as it was) while this lives; then everyone may do
-// anything there, so that it can be removed.
-class AccessRules {
- public:
-  AccessRules(const std::wstring& path, const wchar_t* rules) : path_(rules ? path : L"") {
+// `path` under the access list `rules` while this lives (none: as it was), then under one that
+// lets everyone do anything, so that it can be removed.
+struct AccessRules {
+  AccessRules(const std::wstring& path, const wchar_t* rules) : path(rules ? path : L"") {
     if (!set(rules)) throw std::runtime_error("cannot set the access list");
   }
   ~AccessRules() { set(L"D:(A;;FA;;;WD)"); }
-
- private:
   bool set(const wchar_t* rules) const {
-    win32::ScopedLocal<void> descriptor;
-    return path_.empty() ||
-           (ConvertStringSecurityDescriptorToSecurityDescriptorW(rules, SDDL_REVISION_1,
-                                                                 descriptor.put(), nullptr) &&
-            SetFileSecurityW(path_.c_str(), DACL_SECURITY_INFORMATION, descriptor.get()));
+    win32::ScopedLocal<void> list;
+    return path.empty() ||
+           (ConvertStringSecurityDescriptorToSecurityDescriptorW(rules, 1, list.put(), nullptr) &&
+            SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, list.get()));
   }
-  std::wstring path_;
+  const std::wstring path;
 };
 
 class InstallFolder {

@@ -11,7 +11,6 @@
 #include <array>
 #include <cstring>
 #include <functional>
-#include <iostream>
 #include <map>
 #include <optional>
 #include <set>
@@ -124,44 +123,31 @@ ScopedHook record() {
   return hook(WH_CALLWNDPROCRET, recordSent);
 }
 
-// Runs `undo` as the scope ends, however the test ends.
-template <typename Undo>
-struct Finally {
-  Undo undo;
-  ~Finally() { undo(); }
-};
-
-// The clipboard's formats held in memory, put back as they were when this goes; the system makes
-// the others, such as a bitmap from its DIB, again.
+// The clipboard's formats held in memory, put back as they were however the test ends; the system
+// makes the others, such as a bitmap from its DIB, again.
 struct ClipboardKept {
   using Formats = std::vector<std::pair<UINT, std::string>>;
+  static bool put(const Formats& formats) {
+    bool all = OpenClipboard(nullptr) && EmptyClipboard();
+    for (const auto& [format, bytes] : formats) {
+      const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+      std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
+      all = !GlobalUnlock(memory) && SetClipboardData(format, memory) && all;
+    }
+    return CloseClipboard() && all;
+  }
   ClipboardKept() {
-    if (!OpenClipboard(nullptr)) return;
-    for (UINT format = 0; (format = EnumClipboardFormats(format)) != 0;) {
-      const bool handle = format == CF_BITMAP || format == CF_PALETTE ||
-                          format == CF_METAFILEPICT || format == CF_ENHMETAFILE;
-      const HGLOBAL memory = handle ? nullptr : GetClipboardData(format);
-      if (const void* bytes = memory ? GlobalLock(memory) : nullptr) {
-        found.emplace_back(format,
-                           std::string(static_cast<const char*>(bytes), GlobalSize(memory)));
-        GlobalUnlock(memory);
-      }
+    OpenClipboard(nullptr);
+    for (UINT format = 0; (format = EnumClipboardFormats(format));) {
+      const bool gdi = format == CF_BITMAP || format == CF_PALETTE || format == CF_METAFILEPICT ||
+                       format == CF_ENHMETAFILE;
+      const HGLOBAL memory = gdi ? nullptr : GetClipboardData(format);
+      if (const auto* bytes = static_cast<const char*>(memory ? GlobalLock(memory) : nullptr))
+        found.emplace_back(format, std::string(bytes, GlobalSize(memory))), GlobalUnlock(memory);
     }
     CloseClipboard();
   }
   ~ClipboardKept() { put(found); }
-  static bool put(const Formats& formats) {
-    if (!OpenClipboard(nullptr)) return false;
-    EmptyClipboard();
-    bool all = true;
-    for (const auto& [format, bytes] : formats) {
-      const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-      std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
-      GlobalUnlock(memory);
-      all = SetClipboardData(format, memory) && all;
-    }
-    return CloseClipboard() && all;
-  }
   Formats found;
 };
 
@@ -199,9 +185,7 @@ constexpr int kDpis[] = {96, 144, 192};
 // The system's DPI, which the window starts at; ctest sets it to 96 or 144.
 int startDpi() {
   const win32::ScopedWindowDc screen({nullptr, GetDC(nullptr)});
-  const int dpi = GetDeviceCaps(screen.get().dc, LOGPIXELSY);
-  std::cout << "The window starts at " << dpi << " DPI.\n";
-  return dpi;
+  return GetDeviceCaps(screen.get().dc, LOGPIXELSY);
 }
 
 // `check` at the system's DPI, then once moved to a screen of each other DPI, all painted before:
@@ -352,16 +336,14 @@ void CALLBACK recordAnnouncement(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, L
 // UI Automation's live setting of `label`, as a screen reader reads it: 1 polite, 2 assertive.
 LONG liveSettingOf(HWND label) {
   const HMODULE core = win32::systemLibrary(L"uiautomationcore.dll");
-  const auto node =
+  const auto nodeOf =
       win32::systemFunction<HRESULT(WINAPI*)(HWND, void**)>(core, "UiaNodeFromHandle");
   const auto get =
       win32::systemFunction<HRESULT(WINAPI*)(void*, int, VARIANT*)>(core, "UiaGetPropertyValue");
-  void* found = nullptr;
+  void* node = nullptr;
   VARIANT setting{};
   constexpr int kLiveSetting = 30135;  // UIA_LiveSettingPropertyId
-  if (!node || !get || FAILED(node(label, &found)) || FAILED(get(found, kLiveSetting, &setting)))
-    return -1;
-  win32::systemFunction<BOOL(WINAPI*)(void*)>(core, "UiaNodeRelease")(found);
+  if (nodeOf && get && SUCCEEDED(nodeOf(label, &node))) get(node, kLiveSetting, &setting);
   return setting.vt == VT_I4 ? setting.lVal : -1;
 }
 
@@ -436,7 +418,7 @@ TEST(Form1Window, TheKeyAndTheMessageAreReadableInEachSchemeAtOnce) {
     EXPECT_GT(colours[drawn], 0) << "in the default scheme";
     EXPECT_EQ(colours[kRed] > 0, drawn == kRed);
     const ScopedHook recording = record();
-    const Finally restore{[&] { SetSysColors(2, elements, saved); }};
+    const testsupport::Finally restore{[&] { SetSysColors(2, elements, saved); }};
     ASSERT_TRUE(SetSysColors(2, elements, dark));
     std::set<int> told;
     for (const CWPRETSTRUCT& call : sent) {
