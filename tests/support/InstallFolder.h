@@ -25,6 +25,7 @@
 
 namespace testsupport {
 
+// Only Wine's ntdll has it.
 inline bool isWine() {
   static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll"), "wine_get_version");
   return wine;
@@ -51,6 +52,7 @@ inline void useScratchRegistry() {
     throw std::runtime_error("no scratch registry");
   std::atexit([] {
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegCloseKey(scratch);
     RegDeleteTreeW(HKEY_CURRENT_USER, name.c_str());
   });
 }

@@ -273,7 +273,7 @@ TEST_F(KeyFileOnDisk, TheKeyFileKeepsItsAttributesAndWhereItMustItself) {
     std::vector<Failure> failures = {};
     std::optional<std::pair<FileCall, int>> count = {};
     DWORD attributes = kHidden;
-    const wchar_t* folderRules = nullptr;  // access lists that the test sets
+    const wchar_t* folderRules = nullptr;  // access lists in Windows' notation
     const wchar_t* keyFileRules = nullptr;
   } cases[] = {
       {"replaced", Replaced, {}, {}, kHidden | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE},
@@ -290,11 +290,12 @@ TEST_F(KeyFileOnDisk, TheKeyFileKeepsItsAttributesAndWhereItMustItself) {
        {{MayDelete, kDenied, 2}, {Remove, kDenied}},
        {{RemoveOpen, 1}}},
       {"no attributes for the new file", InPlace, {{SetAttributes, kDenied}, {Remove, kDenied}}},
-      // No user may delete a file there, nor the temporary file that this one made.
+      // Set by the test, on Windows alone. A file made there has no right to be deleted, nor does
+      // the folder give one: the temporary file cannot go by its path.
       {.why = "its folder lets files be made, not deleted",
        .scene = InPlace,
        .folderRules = L"D:P(A;;0x1201bf;;;WD)(A;OIIO;FRFW;;;WD)"},
-      {.why = "its folder lets it be written, no file made",
+      {.why = "its folder lets it be written, but no file be made",
        .scene = InPlace,
        .folderRules = L"D:P(A;;0x1200a9;;;WD)"},
       {.why = "a rule of its own",
