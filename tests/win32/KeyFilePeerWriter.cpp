@@ -14,8 +14,8 @@
 
 #include "storage/KeyFile.h"
 #include "storage/StorageError.h"
+#include "tests/support/InstallFolder.h"
 #include "tests/support/Utf8.h"
-#include "tests/win32/InstallFolder.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <iostream>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -15,8 +16,7 @@
 #include "storage/Registry.h"
 #include "storage/StorageError.h"
 #include "tests/support/FaultyFiles.h"
-#include "tests/support/Utf8.h"
-#include "tests/win32/InstallFolder.h"
+#include "tests/support/InstallFolder.h"
 
 namespace {
 
@@ -55,36 +55,6 @@ ULONGLONG fileIndexOf(const std::wstring& path) {
 }
 
 DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
-
-std::wstring unixPath(const std::wstring& path) {
-  static const auto toUnix =
-      reinterpret_cast<char* (*)(const wchar_t*)>(reinterpret_cast<void (*)()>(
-          GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-  char* const name = toUnix(path.c_str());
-  const std::wstring text = wideOfUtf8(name);
-  HeapFree(GetProcessHeap(), 0, name);
-  return text;
-}
-
-// Wine's CreateSymbolicLinkW makes no link, and its DeleteFileW removes the file that a link leads
-// to, so links are made and removed on the Unix side; Windows programs see through them to what
-// they lead to. Wine starts a Unix program with no handle to wait on: `path` is watched instead.
-void onUnix(std::wstring command, const std::wstring& path, bool there) {
-  STARTUPINFOW startup;
-  GetStartupInfoW(&startup);
-  PROCESS_INFORMATION started{};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &started));
-  for (int i = 0; i < 500 && (attributesOf(path) != INVALID_FILE_ATTRIBUTES) != there; ++i)
-    Sleep(10);
-}
-// `target` is a Unix path, or relative to the link's folder.
-void makeLink(const std::wstring& target, const std::wstring& link) {
-  onUnix(L"Z:\\bin\\ln -s \"" + target + L"\" \"" + unixPath(link) + L'"', link, true);
-}
-void removeLink(const std::wstring& link) {
-  onUnix(L"Z:\\bin\\rm \"" + unixPath(link) + L'"', link, false);
-}
 
 class KeyFileOnDisk : public ::testing::Test {
  protected:
@@ -126,16 +96,17 @@ const CodePageSample kSamples[] = {
     {932, L"key-\u30c6\u30b9\u30c8", "key-\x83\x65\x83\x58\x83\x67", L"\u0142\u017a"},
 };
 
-// ctest runs these once in each code page that it sets up, and names it in EXPECTED_ACP.
+// In the system's code page; ctest runs these once in each that it sets up, and names it in
+// EXPECTED_ACP.
 class KeyFileInCodePage : public KeyFileOnDisk {
  protected:
   void SetUp() override {
-    wchar_t expected[16] = {};
-    ASSERT_NE(GetEnvironmentVariableW(L"EXPECTED_ACP", expected, 16), 0u) << "run it with ctest";
-    ASSERT_EQ(GetACP(), std::stoul(expected)) << "the locale did not take";
+    const wchar_t* expected = _wgetenv(L"EXPECTED_ACP");
+    ASSERT_TRUE(!expected || GetACP() == std::stoul(expected)) << "the locale did not take";
     sample = std::find_if(std::begin(kSamples), std::end(kSamples),
                           [](const CodePageSample& s) { return s.number == GetACP(); });
-    ASSERT_NE(sample, std::end(kSamples)) << "no sample text for this code page";
+    if (sample == std::end(kSamples)) GTEST_SKIP() << "no sample text for code page " << GetACP();
+    std::cout << "The rows of code page " << GetACP() << ".\n";
   }
 
   const CodePageSample* sample;
@@ -190,8 +161,8 @@ TEST_F(KeyFileInCodePage, RefusedKeysLeaveTheFileAsItWas) {
 
 // Where the text ends is the portable reading of the value's bytes, tested natively.
 TEST(RegistryInEachCodePage, ReadsOnlyTheDefaultStringValue) {
+  useScratchRegistry();
   const std::wstring tests = L"Software\\UpdateAccessKeyTests";
-  RegDeleteTreeW(HKEY_CURRENT_USER, tests.c_str());
   constexpr DWORD kNoKey = MAXDWORD;
   const std::wstring large(64 * 1024, L'k');
   const struct {
@@ -220,7 +191,6 @@ TEST(RegistryInEachCodePage, ReadsOnlyTheDefaultStringValue) {
     }
     EXPECT_EQ(storage::readRegistryString(HKEY_CURRENT_USER, key, L""), c.expected);
   }
-  RegDeleteTreeW(HKEY_CURRENT_USER, tests.c_str());
 }
 
 // Where a save fails too, it says so and leaves the folder as it was.
@@ -228,17 +198,17 @@ TEST_F(KeyFileOnDisk, ReadFailuresSayWhatIsWrongAndWhere) {
   const struct {
     const char* scene;
     void (*setUp)(const InstallFolder&);
-    const wchar_t* reason;
-    const wchar_t* saveReason;  // none where a save succeeds
+    std::wstring reason;
+    std::wstring saveReason;  // none where a save succeeds
   } cases[] = {
-      {"no key file", [](const auto&) {}, L"File not found.", nullptr},
-      {"empty", [](const auto& f) { writeBytes(f.keyFile(), ""); }, L"The file is empty.", nullptr},
+      {"no key file", [](const auto&) {}, systemText(ERROR_FILE_NOT_FOUND), L""},
+      {"empty", [](const auto& f) { writeBytes(f.keyFile(), ""); }, L"The file is empty.", L""},
       {"no key", [](const auto& f) { writeBytes(f.keyFile(), "accessKey = none\r\n"); },
-       L"Its first line holds no Access key between two double quotes.", nullptr},
-      {"no folder", [](const auto& f) { removeTree(f.contentFolder()); }, L"Path not found.",
-       L"Path not found."},
+       L"Its first line holds no Access key between two double quotes.", L""},
+      {"no folder", [](const auto& f) { removeTree(f.contentFolder()); },
+       systemText(ERROR_PATH_NOT_FOUND), systemText(ERROR_PATH_NOT_FOUND)},
       {"a folder in its place", [](const auto& f) { CreateDirectoryW(f.keyFile().c_str(), 0); },
-       L"Access denied.", L"Access denied. It is a folder."},
+       systemText(ERROR_ACCESS_DENIED), systemText(ERROR_ACCESS_DENIED) + L" It is a folder."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.scene);
@@ -247,7 +217,7 @@ TEST_F(KeyFileOnDisk, ReadFailuresSayWhatIsWrongAndWhere) {
     const StorageError e = failureOf([&] { storage::readCurrentAccessKey(files, folder.path()); });
     EXPECT_EQ(e.path(), folder.keyFile());
     EXPECT_EQ(e.reason(), c.reason);
-    if (!c.saveReason) continue;
+    if (c.saveReason.empty()) continue;
     const std::vector<std::wstring> entries = entriesIn(folder.contentFolder());
     const StorageError saving =
         failureOf([&] { storage::saveNewAccessKey(files, folder.path(), L"NEW", rights); });
@@ -273,12 +243,13 @@ TEST_F(KeyFileOnDisk, AReadOnlyKeyFileIsRefusedAtOnceAndLeftAlone) {
     SCOPED_TRACE(throughALink ? "through a link" : "itself");
     if (throughALink) {
       MoveFileW(install.keyFile().c_str(), linked.c_str());
-      makeLink(unixPath(linked), install.keyFile());
+      if (const std::string refused = makeLink(linked, install.keyFile()); !refused.empty())
+        GTEST_SKIP() << refused;
     }
     const ULONGLONG start = GetTickCount64();
     const StorageError e = saveFailure();
     EXPECT_LT(GetTickCount64() - start, 500u) << "refused at once, not retried";
-    EXPECT_EQ(e.reason(), L"Access denied. The file is read-only.");
+    EXPECT_EQ(e.reason(), systemText(ERROR_ACCESS_DENIED) + L" The file is read-only.");
     for (const FileCall change :
          {CreateNew, OpenInPlace, WriteAt, SetEnd, SetAttributes, Replace, Remove, RemoveOpen}) {
       EXPECT_EQ(files.counts[change], 0) << static_cast<int>(change);
@@ -304,6 +275,8 @@ TEST_F(KeyFileOnDisk, TheKeyFileKeepsItsAttributesAndWhereItMustItself) {
     std::vector<Failure> failures = {};
     std::optional<std::pair<FileCall, int>> count = {};
     DWORD attributes = kHidden;
+    const wchar_t* folderRules = nullptr;  // access lists in Windows' notation
+    const wchar_t* keyFileRules = nullptr;
   } cases[] = {
       {"replaced", Replaced, {}, {}, kHidden | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE},
       {"replaced", Replaced, {}, {}, FILE_ATTRIBUTE_NORMAL},
@@ -319,16 +292,31 @@ TEST_F(KeyFileOnDisk, TheKeyFileKeepsItsAttributesAndWhereItMustItself) {
        {{MayDelete, kDenied, 2}, {Remove, kDenied}},
        {{RemoveOpen, 1}}},
       {"no attributes for the new file", InPlace, {{SetAttributes, kDenied}, {Remove, kDenied}}},
+      // Set by the test, on Windows alone. A file made there has no right to be deleted, nor does
+      // the folder give one: the temporary file cannot go by its path.
+      {.why = "its folder lets files be made, not deleted",
+       .scene = InPlace,
+       .folderRules = L"D:P(A;;0x1201bf;;;WD)(A;OIIO;FRFW;;;WD)"},
+      {.why = "its folder lets it be written, but no file be made",
+       .scene = InPlace,
+       .folderRules = L"D:P(A;;0x1200a9;;;WD)"},
+      {.why = "a rule of its own",
+       .scene = Replaced,
+       .keyFileRules = L"D:(A;;FA;;;WD)(A;;FR;;;BG)"},
   };
   const std::wstring otherName = install.path() + L"\\other-name.ini";
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.why << ", attributes " << c.attributes);
+    if (isWine() && (c.folderRules || c.keyFileRules)) continue;
     writeKeyFile(kOldLine + std::string(5000, 'x'), c.attributes);
+    const AccessRules folderRules(install.contentFolder(), c.folderRules),
+        keyFileRules(install.keyFile(), c.keyFileRules);
     if (c.scene == WithASecondName) {
       CreateHardLinkW(otherName.c_str(), install.keyFile().c_str(), nullptr);
     }
     const DWORD attributes = attributesOf(install.keyFile());
     const ULONGLONG identity = fileIndexOf(install.keyFile());
+    const std::wstring rules = accessRulesOf(install.keyFile());
     files = {};
     for (const Failure& f : c.failures) files.fail(f.call, f.code, f.nth);
     storage::File reader;
@@ -342,6 +330,7 @@ TEST_F(KeyFileOnDisk, TheKeyFileKeepsItsAttributesAndWhereItMustItself) {
     EXPECT_EQ(keyBytes(), kNewLine);
     EXPECT_EQ(fileIndexOf(install.keyFile()) == identity, c.scene != Replaced) << "in place";
     EXPECT_EQ(attributesOf(install.keyFile()), attributes);
+    EXPECT_EQ(accessRulesOf(install.keyFile()), rules);
     EXPECT_EQ(left(), kOnlyTheKeyFile);
     EXPECT_TRUE(!c.count || files.counts[c.count->first] == c.count->second) << "calls";
     if (c.scene != WithASecondName) continue;
@@ -349,6 +338,7 @@ TEST_F(KeyFileOnDisk, TheKeyFileKeepsItsAttributesAndWhereItMustItself) {
     EXPECT_EQ(fileIndexOf(otherName), identity);
     DeleteFileW(otherName.c_str());
   }
+  if (isWine()) GTEST_SKIP() << "the rows of access lists, which Wine does not keep";
 }
 
 // The file that a link leads to is saved, and the link stays one: whether to the key file or to
@@ -363,16 +353,19 @@ TEST_F(KeyFileOnDisk, ALinkToTheKeyFileOrItsFolderStaysALinkToTheFileSaved) {
     std::wstring target;
     bool keyFileThere = true;
   } cases[] = {
-      {"to the key file", install.keyFile(), unixPath(linked)},
-      {"to its folder", install.contentFolder(), unixPath(elsewhere)},
-      {"to its folder, no key file yet", install.contentFolder(), unixPath(elsewhere), false},
+      // On Windows a junction, then a symbolic link, which it may refuse.
+      {"to its folder", install.contentFolder(), elsewhere},
+      {"to its folder, no key file yet", install.contentFolder(), elsewhere, false},
+      {"to the key file", install.keyFile(), linked},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     DeleteFileW(linked.c_str());
     if (c.keyFileThere) writeBytes(linked, kOldLine);
+    CreateDirectoryW(install.contentFolder().c_str(), nullptr);  // after a link in its place
     RemoveDirectoryW(c.link.c_str());  // the content folder, empty, where it is to be a link
-    makeLink(c.target, c.link);
+    if (const std::string refused = makeLink(c.target, c.link); !refused.empty())
+      GTEST_SKIP() << refused;
     save();
     ASSERT_EQ(fileIndexOf(install.keyFile()), fileIndexOf(linked)) << "no longer a link to it";
     EXPECT_EQ(readBytes(linked), kNewLine);
@@ -393,12 +386,14 @@ TEST_F(KeyFileOnDisk, WithAnAdministratorsRightsOnlyTheKeyFileItselfIsWritten) {
   const std::wstring otherName = install.path() + L"\\other-name.ini";
   CreateDirectoryW(elsewhere.c_str(), nullptr);
   const std::wstring linkedAway =
-      L"Access denied. The key file, or a folder on its way from the installation folder, is a "
+      systemText(ERROR_ACCESS_DENIED) +
+      L" The key file, or a folder on its way from the installation folder, is a "
       L"link to another place, which the program does not follow while it runs as administrator. "
       L"Put the real folder or file in the link's place, or run the program without administrator "
       L"rights.";
   const std::wstring secondName =
-      L"Access denied. The key file has a second name (a hard link), through which a save would "
+      systemText(ERROR_ACCESS_DENIED) +
+      L" The key file has a second name (a hard link), through which a save would "
       L"change another file, which the program does not do while it runs as administrator. Remove "
       L"the other name, or run the program without administrator rights.";
   enum Scene { Itself, Missing, LinkToIt, LinkToItsFolder, WithASecondName };
@@ -409,9 +404,10 @@ TEST_F(KeyFileOnDisk, WithAnAdministratorsRightsOnlyTheKeyFileItselfIsWritten) {
   } cases[] = {
       {"the key file itself", Itself},
       {"no key file yet", Missing},
-      {"a link to the key file", LinkToIt, &linkedAway},
-      {"a link to its folder", LinkToItsFolder, &linkedAway},
       {"a second name", WithASecondName, &secondName},
+      // On Windows a junction, then a symbolic link, which it may refuse.
+      {"a link to its folder", LinkToItsFolder, &linkedAway},
+      {"a link to the key file", LinkToIt, &linkedAway},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -421,10 +417,12 @@ TEST_F(KeyFileOnDisk, WithAnAdministratorsRightsOnlyTheKeyFileItselfIsWritten) {
     if (c.scene == WithASecondName) {
       CreateHardLinkW(otherName.c_str(), install.keyFile().c_str(), nullptr);
     }
-    if (c.scene == LinkToIt) makeLink(unixPath(linked), install.keyFile());
-    if (c.scene == LinkToItsFolder) {
-      RemoveDirectoryW(install.contentFolder().c_str());
-      makeLink(unixPath(elsewhere), install.contentFolder());
+    if (c.scene == LinkToItsFolder) RemoveDirectoryW(install.contentFolder().c_str());
+    if (c.scene == LinkToIt || c.scene == LinkToItsFolder) {
+      const bool toTheFile = c.scene == LinkToIt;
+      const std::string refused = makeLink(toTheFile ? linked : elsewhere,
+                                           toTheFile ? install.keyFile() : install.contentFolder());
+      if (!refused.empty()) GTEST_SKIP() << refused;
     }
     const ULONGLONG identity = fileIndexOf(install.keyFile());
     files = {};
@@ -457,7 +455,7 @@ TEST_F(KeyFileOnDisk, AKeyFileHeldWithoutSharingIsTriedForAboutASecond) {
   const ULONGLONG elapsed = GetTickCount64() - start;
   EXPECT_GE(elapsed, 800u);
   EXPECT_LT(elapsed, 5000u);
-  EXPECT_EQ(e.reason(), L"Sharing violation.");
+  EXPECT_EQ(e.reason(), systemText(ERROR_SHARING_VIOLATION));
   std::thread release([&holder] {
     Sleep(200);
     holder.reset();
@@ -484,22 +482,23 @@ TEST_F(KeyFileOnDisk, EachFailingCallReachesTheUserAsItsOwnError) {
   const Failure kInPlace = {CreateNew, ERROR_ACCESS_DENIED};
   const struct {
     std::vector<Failure> failures;
-    const wchar_t* reason;
+    std::wstring reason;
     bool keyFileThere = true;
   } cases[] = {
-      {{{CreateNew, ERROR_DISK_FULL}}, L"Disk full."},
+      {{{CreateNew, ERROR_DISK_FULL}}, systemText(ERROR_DISK_FULL)},
       // Every name that a temporary file could take is taken: the writer stops looking.
-      {{{CreateNew, ERROR_FILE_EXISTS}}, L"File exists."},
-      {{{WriteAt, ERROR_DISK_FULL}}, L"Disk full."},
-      {{{Flush, ERROR_WRITE_FAULT}}, L"Write fault."},
-      {{{Replace, ERROR_NOT_SAME_DEVICE}}, L"Not same device."},
+      {{{CreateNew, ERROR_FILE_EXISTS}}, systemText(ERROR_FILE_EXISTS)},
+      {{{WriteAt, ERROR_DISK_FULL}}, systemText(ERROR_DISK_FULL)},
+      {{{Flush, ERROR_WRITE_FAULT}}, systemText(ERROR_WRITE_FAULT)},
+      {{{Replace, ERROR_NOT_SAME_DEVICE}}, systemText(ERROR_NOT_SAME_DEVICE)},
       // A key file that is not there cannot be written in place either.
-      {{kInPlace}, L"Access denied.", false},
-      {{kInPlace, {Flush, ERROR_DISK_FULL, 1}}, L"Disk full."},
+      {{kInPlace}, systemText(ERROR_ACCESS_DENIED), false},
+      {{kInPlace, {Flush, ERROR_DISK_FULL, 1}}, systemText(ERROR_DISK_FULL)},
       // The old bytes' way back fails too.
       {{kInPlace, {WriteAt, ERROR_DISK_FULL, 1}, {WriteAt, ERROR_WRITE_FAULT, 2}},
-       L"Disk full.\r\nThe key file may now be incomplete. The Access key it held before was "
-       L"\"OLD\"."},
+       systemText(ERROR_DISK_FULL) +
+           L"\r\nThe key file may now be incomplete. The Access key it held before was "
+           L"\"OLD\"."},
   };
   // Longer than the new line, which an in-place write cuts it to.
   const std::string oldBytes = kOldLine + std::string(70000, 'x');
@@ -647,14 +646,19 @@ TEST_F(KeyFileOnDisk, AKeyFilePastMaxPathIsSavedAndRead) {
   const std::wstring installPath = install.path() + L"\\" + name + L"\\" + name + L"/" + name;
   const std::wstring keyFile = storage::keyFilePath(installPath);
   const size_t folderEnd = keyFile.rfind(L'\\');
+  const auto extended = [&keyFile](size_t end) {  // which takes no "/"
+    std::wstring path = L"\\\\?\\" + keyFile.substr(0, end);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+  };
   for (size_t end = install.path().size(); end < folderEnd;) {
     end = keyFile.find_first_of(L"\\/", end + 1);
-    CreateDirectoryW(keyFile.substr(0, end).c_str(), nullptr);
+    CreateDirectoryW(extended(end).c_str(), nullptr);
   }
   storage::saveNewAccessKey(files, installPath, L"FIRST", rights);
   storage::saveNewAccessKey(files, installPath, L"DEEP", rights);
   EXPECT_EQ(storage::readCurrentAccessKey(files, installPath), L"DEEP");
-  EXPECT_EQ(entriesIn(keyFile.substr(0, folderEnd)), kOnlyTheKeyFile);
+  EXPECT_EQ(entriesIn(extended(folderEnd)), kOnlyTheKeyFile);
 }
 
 }  // namespace
