@@ -23,6 +23,8 @@ constexpr int kFontTenthsOfPoint = 83;
 constexpr int kPointsPerInch = 72;
 constexpr BYTE kRussianCharset = 204;
 constexpr UINT kGetDpiScaledSize = 0x02E4;  // WM_GETDPISCALEDSIZE, Windows 10 1703 on
+// How a label lays its text out: SS_LEFT's word breaks and tabs, and SS_NOPREFIX.
+constexpr UINT kLabelTextFormat = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
 // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, past this build's Windows version.
 const HANDLE kPerMonitorAwareV2 = reinterpret_cast<HANDLE>(-4);
 
@@ -252,15 +254,16 @@ void Form1::createControls(int dpi) {
                 {L"EDIT", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
                 {L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0},
                 {L"STATIC", SS_OWNERDRAW, 0}};
+  layoutDpi_ = dpi;
   for (const ControlDesign& design : kControls) {
     const auto& kind = kKinds[static_cast<int>(design.kind)];
     const DWORD shown = design.control == Control::Label5 ? 0 : WS_VISIBLE;
-    const HWND control =
-        CreateWindowExW(kind.exStyle, kind.className, design.text, WS_CHILD | shown | kind.style,
-                        scaled(design.left, dpi), scaled(design.top, dpi),
-                        scaled(design.width, dpi), scaled(design.height, dpi), hwnd_.get(),
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(design.control))),
-                        instance_, nullptr);
+    const Size size = sizeOf(design, design.text);
+    const HWND control = CreateWindowExW(
+        kind.exStyle, kind.className, design.text, WS_CHILD | shown | kind.style,
+        scaled(design.left, dpi), scaled(design.top, dpi), size.width, size.height, hwnd_.get(),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(design.control))), instance_,
+        nullptr);
     if (!control) throw std::runtime_error("creating a control failed");
     controls_[static_cast<size_t>(design.control)] = control;
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(design.control)), FALSE);
@@ -276,6 +279,22 @@ void Form1::createFonts(int dpi) {
 
 HFONT Form1::fontOf(Control control) const {
   return control == Control::Label2 ? boldFont_.get() : regularFont_.get();
+}
+
+Size Form1::sizeOf(const ControlDesign& design, const std::wstring& text) const {
+  if (design.kind != ControlKind::Label) {
+    return {scaled(design.width, layoutDpi_), scaled(design.height, layoutDpi_)};
+  }
+  // A label's text is measured as the label will draw it, in its font.
+  const win32::ScopedMemoryDc dc(CreateCompatibleDC(nullptr));
+  const win32::ScopedSelection selected({dc.get(), SelectObject(dc.get(), fontOf(design.control))});
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc.get(), &metrics);
+  return labelSize(design.control, layoutDpi_, metrics.tmHeight, [&](int width) {
+    RECT needed{0, 0, width, 0};
+    DrawTextW(dc.get(), text.c_str(), -1, &needed, kLabelTextFormat | DT_CALCRECT);
+    return static_cast<int>(needed.bottom);
+  });
 }
 
 void Form1::loadIcons(int dpi) {
@@ -337,10 +356,12 @@ void Form1::layOut(int dpi) {
   const win32::ScopedFont oldRegularFont = std::move(regularFont_);
   const win32::ScopedFont oldBoldFont = std::move(boldFont_);
   createFonts(dpi);
+  layoutDpi_ = dpi;
   for (const ControlDesign& design : kControls) {
     const HWND control = handleOf(design.control);
-    MoveWindow(control, scaled(design.left, dpi), scaled(design.top, dpi),
-               scaled(design.width, dpi), scaled(design.height, dpi), FALSE);
+    const Size size = sizeOf(design, text(design.control));
+    MoveWindow(control, scaled(design.left, dpi), scaled(design.top, dpi), size.width, size.height,
+               FALSE);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(design.control)), FALSE);
   }
   loadIcons(dpi);
@@ -489,6 +510,12 @@ std::wstring Form1::text(Control control) const {
 
 void Form1::setText(Control control, const std::wstring& text) {
   SetWindowTextW(handleOf(control), text.c_str());
+  // A label is sized for the text it shows.
+  if (const ControlDesign& design = designOf(control); design.kind == ControlKind::Label) {
+    const Size size = sizeOf(design, text);
+    SetWindowPos(handleOf(control), nullptr, 0, 0, size.width, size.height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 }  // namespace window

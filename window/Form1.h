@@ -62,6 +62,8 @@ class Form1 {
   // Moves and scales the controls, fonts and icons to a new DPI; the caller places the window.
   void layOut(int dpi);
   HFONT fontOf(Control control) const;
+  // A control's size at the layout's DPI: a label's is made for `text`, in its font.
+  Size sizeOf(const ControlDesign& design, const std::wstring& text) const;
   // The window's size for a client area of `client` at `dpi`; none where the system gives none.
   std::optional<SIZE> windowSize(Size client, int dpi) const;
   std::optional<SIZE> sizeForDpi(int dpi) const;
@@ -86,6 +88,7 @@ class Form1 {
   // Explicit text colours, drawn where the colour scheme lets them be read.
   std::array<std::optional<COLORREF>, 9> textColours_{};
   bool highContrast_ = false;
+  int layoutDpi_ = kDesignDpi;  // the DPI that the controls are laid out for
   LiveRegions liveRegions_;
   win32::ScopedFont regularFont_;
   win32::ScopedFont boldFont_;

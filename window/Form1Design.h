@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "resources/Texts.h"
 
@@ -54,6 +55,12 @@ inline constexpr std::array<ControlDesign, 9> kControls = {{
     {Control::Image1, ControlKind::Picture, 0, 0, 82, 290, texts::kLogoName},
 }};
 
+// The design's line of text at 96 DPI: 8.25 pt MS Sans Serif, 13 pixels high. A label holds its
+// height's worth of such lines.
+inline constexpr int kDesignLineHeight = 13;
+
+const ControlDesign& designOf(Control control);
+
 // Each control's window id. None is IDOK or IDCANCEL, which Enter and Esc would press.
 inline constexpr int controlId(Control control) { return 1000 + static_cast<int>(control); }
 
@@ -75,6 +82,14 @@ struct Rect {
 // Where a window of `size` stands centred on a screen's work area, the screen without its
 // taskbar; one larger than the work area keeps its title bar on it.
 Point centredIn(const Rect& workArea, Size size);
+
+// A label's size at `dpi` for a text that takes `heightAt(width)` pixels in lines `lineHeight`
+// high when wrapped at `width`. The design's size, scaled, where the text fits the lines that the
+// design gives the label. Else the label is just wide enough for that, up to the next control on
+// its right or the client area's edge; as wide as that where nothing is enough. It is taller only
+// where those lines are taller than its scaled height, as the font's height is rounded up.
+Size labelSize(Control label, int dpi, int lineHeight,
+               const std::function<int(int width)>& heightAt);
 
 // The client area to ask for at `newDpi` for a window whose client area is `client` at `dpi`: the
 // design's exactly where it has the design's size, else `client` scaled by the DPIs' ratio.

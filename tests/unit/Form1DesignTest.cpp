@@ -45,6 +45,30 @@ TEST(Layout, TheClientAreaFollowsTheDpi) {
   }
 }
 
+// A label keeps the design's size where its text fits, else grows just enough: a heading up to
+// the value column at 240, the key and the messages up to the client area's edge at 537.
+TEST(Layout, ALabelGrowsJustEnoughForItsTextAsFarAsItsRoomGoes) {
+  const struct {
+    window::Control label;
+    int dpi, lineHeight, textWidth, textLines;
+    Size expected;
+    const char* why;
+  } cases[] = {
+      {window::Control::Label1, 96, 13, 119, 1, {121, 17}, "fits: the design's, never less"},
+      {window::Control::Label1, 96, 13, 125, 1, {125, 17}, "into the gap"},
+      {window::Control::Label3, 144, 21, 200, 1, {192, 26}, "cut at the value column"},
+      {window::Control::Label2, 192, 27, 900, 1, {594, 34}, "cut at the client area's edge"},
+      {window::Control::Label4, 144, 21, 458, 3, {566, 63}, "three lines taller than 62"},
+  };
+  for (const auto& c : cases) {
+    // `textLines` lines of `textWidth` pixels, each wrapped into as many as `width` needs.
+    const Size size = window::labelSize(c.label, c.dpi, c.lineHeight, [&c](int width) {
+      return (c.textWidth + width - 1) / width * c.textLines * c.lineHeight;
+    });
+    EXPECT_EQ(size, c.expected) << c.why << ": " << size.width << "x" << size.height;
+  }
+}
+
 TEST(ReadableColour, TheDesignColourWhereItCanBeReadTheSchemesTextElsewhere) {
   constexpr std::uint32_t black = 0x000000, white = 0xFFFFFF, classicFace = 0xC8D0D4;
   constexpr std::uint32_t notFound = window::kNotFoundColour;

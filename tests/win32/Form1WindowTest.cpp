@@ -192,8 +192,8 @@ int startDpi() {
 // Wine never sends WM_DPICHANGED itself. At a DPI of none of the rows, each row is moved to. The
 // first move makes room for every layout; the second keeps that rectangle, so that nothing but
 // the program invalidates the controls.
-void atEachDpi(const std::function<void(int row, bool moved)>& check) {
-  Shown shown(Start::Found);
+void atEachDpi(const std::function<void(int row, bool moved)>& check, Start start = Start::Found) {
+  Shown shown(start);
   const int first = static_cast<int>(std::find(kDpis, kDpis + 3, startDpi()) - kDpis);
   for (int n = 0; n < 3; ++n) {
     const int row = (first + n) % 3;
@@ -268,6 +268,39 @@ TEST(Form1WindowAtEachDpi, EveryControlHasATrueTypeFontOfTheDesignsSize) {
       EXPECT_TRUE(!key || metrics.tmCharSet == 204);
     }
   });
+}
+
+// Each label holds every text that it shows in full, at the height it has, in its font as the
+// label wraps it. Under a face made wider on purpose (WIDER_FACE), the headings outgrow the
+// design's widths at every DPI, and must have grown with them.
+TEST(Form1WindowAtEachDpi, EveryLabelHoldsEachOfItsTextsWhole) {
+  const bool widerFace = _wgetenv(L"WIDER_FACE");
+  for (Start start : {Start::Found, Start::NotFound, Start::Updated}) {
+    atEachDpi(
+        [widerFace](int row, bool) {
+          for (const window::ControlDesign& design : window::kControls) {
+            if (design.kind != window::ControlKind::Label) continue;
+            const HWND label = item(design.control);
+            const std::wstring text = textOf(label);
+            SCOPED_TRACE(testing::Message() << nameOf(design.control) << ": " << text.c_str());
+            const auto font = reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0));
+            const win32::ScopedMemoryDc dc(CreateCompatibleDC(nullptr));
+            const win32::ScopedSelection selected({dc.get(), SelectObject(dc.get(), font)});
+            RECT held, needed{0, 0, 0, 0};
+            GetClientRect(label, &held);
+            needed.right = held.right;
+            DrawTextW(dc.get(), text.c_str(), -1, &needed,
+                      DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+            EXPECT_LE(needed.bottom, held.bottom) << "pixels high, at " << held.right << " wide";
+            const bool heading =
+                design.control == Control::Label1 || design.control == Control::Label3;
+            EXPECT_TRUE(!widerFace || !heading ||
+                        held.right > window::scaled(design.width, kDpis[row]))
+                << "not widened";
+          }
+        },
+        start);
+  }
 }
 
 TEST(Form1WindowAtEachDpi, TheIconsAreMadeForTheWindowsDpi) {
