@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Makes the release from the committed sources (HEAD): the Release program built in a fresh
-# folder, checked, signed when a certificate is given, and zipped with the user's read-me and the
-# checksums into OUTPUT_DIR (dist/ by default).
+# folder, checked, signed when a certificate is given, and zipped with the user's read-me, what
+# built it, the notices of the runtime linked into it and the checksums into OUTPUT_DIR (dist/ by
+# default), with the ZIP's own SHA-256 beside it.
 #   scripts/release.sh [OUTPUT_DIR]
 # UPDATEACCESSKEY_SIGN_PFX (a PKCS#12 file) and UPDATEACCESSKEY_SIGN_PASSWORD: the code-signing
-# certificate and its password.
+# certificate and its password. UPDATEACCESSKEY_SIGN_TIMESTAMP: the URL of an RFC 3161 timestamp
+# server, required with a certificate, as a signature without a timestamp dies with it.
 # The same commit gives the same unsigned program and, unsigned, the same ZIP, on any machine
 # with the same Debian packages: every time in them is the last commit's.
 set -euo pipefail
@@ -15,6 +17,11 @@ pfx=${UPDATEACCESSKEY_SIGN_PFX:+$(realpath -m "$UPDATEACCESSKEY_SIGN_PFX")}
 password_set=${UPDATEACCESSKEY_SIGN_PASSWORD+yes}
 if [[ -n $pfx && -z $password_set || -z $pfx && -n $password_set ]]; then
   echo "Set both UPDATEACCESSKEY_SIGN_PFX and UPDATEACCESSKEY_SIGN_PASSWORD, or neither" >&2
+  exit 2
+fi
+timestamp_url=${UPDATEACCESSKEY_SIGN_TIMESTAMP:-}
+if [[ -n $pfx && -z $timestamp_url ]]; then
+  echo "A certificate needs UPDATEACCESSKEY_SIGN_TIMESTAMP, the URL of an RFC 3161 timestamp server" >&2
   exit 2
 fi
 [ -z "$pfx" ] || [ -f "$pfx" ] || { echo "No such certificate: $pfx" >&2; exit 2; }
@@ -50,16 +57,49 @@ if [ -n "$pfx" ]; then
   say "Signing the program with $pfx"
   # The password goes through a pipe, not the command line that other users can list.
   osslsigncode sign -pkcs12 "$pfx" -readpass <(printf '%s' "$UPDATEACCESSKEY_SIGN_PASSWORD") \
-    -h sha256 -n "Quorvantis - Update Access key" \
+    -h sha256 -n "Quorvantis - Update Access key" -ts "$timestamp_url" \
     -in "$unsigned" -out "$stage/UpdateAccessKey.exe" >/dev/null
 else
   say "No certificate given: the release is unsigned"
   cp "$unsigned" "$stage/UpdateAccessKey.exe"
 fi
-# Notepad before Windows 10 shows a file with bare line feeds as one line.
-sed 's/$/\r/' "$src/resources/ReadMe.txt" >"$stage/ReadMe.txt"
-files=(UpdateAccessKey.exe ReadMe.txt)
-(cd "$stage" && sha256sum "${files[@]}" >SHA256SUMS)
+# Every text file ends its lines in CR LF: Notepad before Windows 10 shows bare line feeds as one line.
+crlf() { sed 's/\r*$/\r/'; }
+crlf <"$src/resources/ReadMe.txt" >"$stage/ReadMe.txt"
+# What built the program: with the same commit and these packages, anyone gets the same bytes.
+build_packages=(binutils-mingw-w64-x86-64 cmake g++-mingw-w64-x86-64-posix gcc-mingw-w64-base
+  gcc-mingw-w64-x86-64-posix make mingw-w64-x86-64-dev)
+{
+  echo "UpdateAccessKey $version, built by scripts/release.sh from commit $commit"
+  echo "SHA-256 of the unsigned UpdateAccessKey.exe: $(sha256sum <"$unsigned" | cut -d' ' -f1)"
+  echo "Debian packages ($(. /etc/os-release && echo "$PRETTY_NAME"), dpkg-query):"
+  dpkg-query -W -f='  ${Package} ${Version}\n' "${build_packages[@]}"
+} | crlf >"$stage/BUILDINFO.txt"
+# The program carries, linked in statically, parts of MinGW-w64's runtime and winpthreads and of
+# GCC's libstdc++ and libgcc: their notices, from the copyright files of the packages that built it.
+gcc_copyright=/usr/share/doc/gcc-mingw-w64-base/copyright
+{
+  echo "UpdateAccessKey.exe contains parts of the following libraries, linked into it when it was"
+  echo "built. Their notices follow, as Debian's packages of them give them."
+  echo
+  echo "1. The MinGW-w64 runtime and winpthreads"
+  echo "   (Debian package mingw-w64-x86-64-dev $(dpkg-query -W -f='${Version}' mingw-w64-x86-64-dev))"
+  echo
+  cat /usr/share/doc/mingw-w64-x86-64-dev/copyright
+  echo
+  echo "2. GCC's runtime libraries libstdc++ and libgcc"
+  echo "   (Debian package gcc-mingw-w64-base $(dpkg-query -W -f='${Version}' gcc-mingw-w64-base))"
+  echo
+  echo "They are licensed under the GNU General Public License, version 3 or later, with version 3.1"
+  echo "of the GCC Runtime Library Exception, which permits programs compiled with GCC to carry them"
+  echo "under terms of their own:"
+  echo
+  sed -n '/^GCC RUNTIME LIBRARY EXCEPTION$/,/^requirements of the license of GCC\.$/p' "$gcc_copyright"
+} | crlf >"$stage/THIRD-PARTY-NOTICES.txt"
+grep -q '^requirements of the license of GCC' "$stage/THIRD-PARTY-NOTICES.txt" ||
+  { echo "$gcc_copyright no longer holds the GCC Runtime Library Exception as expected" >&2; exit 1; }
+files=(UpdateAccessKey.exe ReadMe.txt BUILDINFO.txt THIRD-PARTY-NOTICES.txt)
+(cd "$stage" && sha256sum "${files[@]}" | crlf >SHA256SUMS)
 files+=(SHA256SUMS)
 
 # The ZIP also stores the modes, which the umask would decide.
@@ -70,6 +110,8 @@ zip_file=$out/UpdateAccessKey-$version-win64.zip
 rm -f "$zip_file"
 # The files in a fixed order, with neither folder entries nor Unix times and owners.
 (cd "$stage" && zip -q -X -D "$zip_file" "${files[@]}")
+# Beside the ZIP, as a checksum inside it cannot vouch for the download: sha256sum -c reads it.
+(cd "$out" && sha256sum "$(basename "$zip_file")" >"$zip_file.sha256")
 
 say "Release $version: $zip_file"
 sha() { sha256sum "$1" | cut -d' ' -f1; }
