@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-PACKAGES=(cmake make git g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
+PACKAGES=(cmake make git g++ clang clang-format libclang-rt-14-dev libgtest-dev libgmock-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 fonts-wine xvfb xdotool imagemagick icoutils binutils-mingw-w64-x86-64
   libmozjs-102-dev zip unzip osslsigncode openssl locales python3-pefile python3-fonttools)
 
