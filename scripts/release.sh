@@ -2,7 +2,8 @@
 # Makes the release from the committed sources (HEAD): the Release program built in a fresh
 # folder, checked, signed when a certificate is given, and zipped with the user's read-me, what
 # built it, the notices of the runtime linked into it and the checksums into OUTPUT_DIR (dist/ by
-# default), with the ZIP's own SHA-256 beside it.
+# default), with the ZIP's own SHA-256 beside it; and a second ZIP, of the Windows tests with
+# run-tests.cmd, for a Windows machine.
 #   scripts/release.sh [OUTPUT_DIR]
 # UPDATEACCESSKEY_SIGN_PFX (a PKCS#12 file) and UPDATEACCESSKEY_SIGN_PASSWORD: the code-signing
 # certificate and its password. UPDATEACCESSKEY_SIGN_TIMESTAMP: the URL of an RFC 3161 timestamp
@@ -42,9 +43,10 @@ src=$work/src
 mkdir "$src"
 git archive HEAD | tar -x -C "$src"
 
-say "Building the Release program from $commit"
-(cd "$src" && cmake --preset windows -DBUILD_TESTING=OFF >/dev/null &&
-  cmake --build --preset windows --target UpdateAccessKey >/dev/null)
+say "Building the Release program and the Windows tests from $commit"
+tests=(StorageWin32Test Form1WindowTest)
+(cd "$src" && cmake --preset windows >/dev/null &&
+  cmake --build --preset windows --target UpdateAccessKey "${tests[@]}" >/dev/null)
 build=$src/build/windows
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$version" ] || { echo "project() in CMakeLists.txt gives no version" >&2; exit 1; }
@@ -102,18 +104,30 @@ files=(UpdateAccessKey.exe ReadMe.txt BUILDINFO.txt THIRD-PARTY-NOTICES.txt)
 (cd "$stage" && sha256sum "${files[@]}" | crlf >SHA256SUMS)
 files+=(SHA256SUMS)
 
-# The ZIP also stores the modes, which the umask would decide.
-chmod 0644 "$stage"/*
-touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
+# zip_files ZIP DIR FILE...: DIR's FILEs into ZIP, in this order, with neither folder entries nor
+# Unix times and owners; a ZIP also stores the modes, which the umask would decide.
+zip_files() {
+  local zip=$1 dir=$2
+  shift 2
+  (cd "$dir" && chmod 0644 "$@" && touch -d "@$SOURCE_DATE_EPOCH" "$@")
+  rm -f "$zip"
+  (cd "$dir" && zip -q -X -D "$zip" "$@")
+}
 mkdir -p "$out"
 zip_file=$out/UpdateAccessKey-$version-win64.zip
-rm -f "$zip_file"
-# The files in a fixed order, with neither folder entries nor Unix times and owners.
-(cd "$stage" && zip -q -X -D "$zip_file" "${files[@]}")
+zip_files "$zip_file" "$stage" "${files[@]}"
 # Beside the ZIP, as a checksum inside it cannot vouch for the download: sha256sum -c reads it.
 (cd "$out" && sha256sum "$(basename "$zip_file")" >"$zip_file.sha256")
 
-say "Release $version: $zip_file"
+# The test programs as ctest runs them under Wine, for one command on Windows.
+tests_stage=$work/tests
+mkdir "$tests_stage"
+for test in "${tests[@]}"; do cp "$build/tests/win32/$test.exe" "$tests_stage/"; done
+for text in run-tests.cmd ReadMe.txt; do crlf <"$src/tests/windows/$text" >"$tests_stage/$text"; done
+tests_zip=$out/UpdateAccessKey-$version-tests-win64.zip
+zip_files "$tests_zip" "$tests_stage" "${tests[@]/%/.exe}" run-tests.cmd ReadMe.txt
+
+say "Release $version: $zip_file, and the tests: $tests_zip"
 sha() { sha256sum "$1" | cut -d' ' -f1; }
 echo "SHA-256 UpdateAccessKey.exe, unsigned: $(sha "$unsigned")"
 [ -z "$pfx" ] || echo "SHA-256 UpdateAccessKey.exe, signed: $(sha "$stage/UpdateAccessKey.exe")"
