@@ -16,7 +16,7 @@ planted='C:\Quorvantis planted before the tests'
 wine reg add 'HKCU\Software\Quorvantis' /ve /t REG_SZ /d "$planted" /f >/dev/null
 status=0
 (cd "$WINEPREFIX/drive_c/tests" && wine cmd /c run-tests.cmd) | tr -d '\r' >"$work/run.log" || status=$?
-value=$(wine reg query 'HKCU\Software\Quorvantis' /ve 2>&1 | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p')
+value=$(wine reg query 'HKCU\Software\Quorvantis' /ve 2>&1 | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p') || true
 [ "$value" = "$planted" ] || fail "HKCU\\Software\\Quorvantis holds '$value' after the run, not '$planted'"
 last=$(tail -n 1 "$work/run.log")
 [[ $status == 0 && $last =~ ^[0-9]+\ passed,\ 0\ failed(,\ [0-9]+\ skipped)?$ ]] ||
