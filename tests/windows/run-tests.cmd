@@ -4,9 +4,7 @@ rem results in results\, and ends with the line "N passed, N failed, N skipped".
 setlocal
 cd /d "%~dp0"
 if not exist results mkdir results
-set /a passed=0
-set /a failed=0
-set /a skipped=0
+set /a passed=0, failed=0, skipped=0
 call :run StorageWin32Test
 call :run Form1WindowTest
 echo %passed% passed, %failed% failed, %skipped% skipped
