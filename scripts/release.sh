@@ -8,7 +8,7 @@
 # UPDATEACCESSKEY_SIGN_PFX (a PKCS#12 file) and UPDATEACCESSKEY_SIGN_PASSWORD: the code-signing
 # certificate and its password. UPDATEACCESSKEY_SIGN_TIMESTAMP: the URL of an RFC 3161 timestamp
 # server, required with a certificate, as a signature without a timestamp dies with it.
-# The same commit gives the same unsigned program and, unsigned, the same ZIP, on any machine
+# The same commit gives the same unsigned program and, unsigned, the same ZIPs, on any machine
 # with the same Debian packages: every time in them is the last commit's.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
