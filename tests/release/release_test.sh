@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripts/release.sh end to end: two releases of HEAD, built in different folders at different
-# times, are byte for byte the same; a throwaway certificate signs the program, which still runs;
-# the ZIP holds exactly its files, with their checksums and the last commit's time.
+# times, are byte for byte the same; a throwaway certificate signs the program with a timestamp,
+# and it still runs; the ZIP holds exactly its files, text in CR LF, with their checksums and the
+# last commit's time, and its own SHA-256 lies beside it.
 #   release_test.sh uak_probe.exe
 # The signed program runs through the end-to-end scenarios, so this needs WINEPREFIX, DISPLAY and
 # WINEDEBUG as scripts/wine-tests.sh run sets them.
@@ -9,7 +10,7 @@ set -euo pipefail
 
 probe_exe=${1:?usage: release_test.sh uak_probe.exe}
 # A certificate of the caller's would sign the releases meant to be unsigned.
-unset UPDATEACCESSKEY_SIGN_PFX UPDATEACCESSKEY_SIGN_PASSWORD
+unset UPDATEACCESSKEY_SIGN_PFX UPDATEACCESSKEY_SIGN_PASSWORD UPDATEACCESSKEY_SIGN_TIMESTAMP
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -55,17 +56,23 @@ done
 [ "$(printed first "$zip_name")" = "$(sha256sum "$work/first/$zip_name" | cut -d' ' -f1)" ] ||
   fail "the printed SHA-256 is not the ZIP's"
 
-# unpack NAME: the release NAME's ZIP, unpacked into $work/NAME/unpacked, holds exactly the
-# program, the read-me and SHA256SUMS, which lists the other two.
+# unpack NAME: the release NAME's ZIP, checked by the .sha256 beside it and unpacked into
+# $work/NAME/unpacked, holds exactly these files, SHA256SUMS listing the others, and each text
+# file ends every line in CR LF.
+contents=(UpdateAccessKey.exe ReadMe.txt BUILDINFO.txt THIRD-PARTY-NOTICES.txt)
 unpack() {
-  local dir=$work/$1/unpacked
-  [ "$(zipinfo -1 "$work/$1/$zip_name")" = $'UpdateAccessKey.exe\nReadMe.txt\nSHA256SUMS' ] ||
+  local dir=$work/$1/unpacked file
+  (cd "$work/$1" && sha256sum --quiet -c "$zip_name.sha256") || fail "$zip_name.sha256 of $1 is wrong"
+  [ "$(zipinfo -1 "$work/$1/$zip_name")" = "$(printf '%s\n' "${contents[@]}" SHA256SUMS)" ] ||
     fail "the ZIP of $1 holds:" "$(zipinfo -1 "$work/$1/$zip_name")"
   mkdir "$dir"
   (cd "$dir" && TZ=UTC unzip -q "../$zip_name")
-  [ "$(cut -d' ' -f3 "$dir/SHA256SUMS")" = $'UpdateAccessKey.exe\nReadMe.txt' ] ||
+  [ "$(cut -d' ' -f3 "$dir/SHA256SUMS" | tr -d '\r')" = "$(printf '%s\n' "${contents[@]}")" ] ||
     fail "SHA256SUMS of $1 lists:" "$(cat "$dir/SHA256SUMS")"
   (cd "$dir" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS of $1 does not match its files"
+  for file in "${contents[@]:1}" SHA256SUMS; do
+    ! grep -qv $'\r$' "$dir/$file" || fail "$file of $1 has a line without CR LF"
+  done
 }
 
 step "the ZIP's files, their checksums and their times"
@@ -82,14 +89,22 @@ for file in "$unpacked"/*; do
 done
 grep -q $'HKEY_CURRENT_USER\\\\Software\\\\Quorvantis\\.\r$' "$unpacked/ReadMe.txt" ||
   fail "the read-me does not name the registry key on a line of its own ending in CR LF"
+for want in "BUILDINFO.txt:from commit $(git -C "$root" rev-parse HEAD)"$'\r' \
+  "BUILDINFO.txt:  $(dpkg-query -W -f='${Package} ${Version}' g++-mingw-w64-x86-64-posix)"$'\r' \
+  'THIRD-PARTY-NOTICES.txt:Files: mingw-w64-libraries/winpthreads/*' 'THIRD-PARTY-NOTICES.txt:GCC RUNTIME LIBRARY EXCEPTION'; do
+  grep -qF "${want#*:}" "$unpacked/${want%%:*}" || fail "${want%%:*} lacks '${want#*:}'"
+done
 
-step "a certificate without its password is refused before the build"
-env UPDATEACCESSKEY_SIGN_PFX="$work/none.pfx" "$root/scripts/release.sh" "$work/refused" \
-  >"$work/refused.log" 2>&1 && fail "the release went on without the password"
-grep -q 'Set both UPDATEACCESSKEY_SIGN_PFX and UPDATEACCESSKEY_SIGN_PASSWORD' "$work/refused.log" ||
-  fail "the refusal does not say why:" "$(cat "$work/refused.log")"
+step "a certificate without its password, or without a timestamp server, is refused before the build"
+for refusal in 'Set both UPDATEACCESSKEY_SIGN_PFX and UPDATEACCESSKEY_SIGN_PASSWORD' \
+  'A certificate needs UPDATEACCESSKEY_SIGN_TIMESTAMP'; do
+  extra=() && [[ $refusal != A* ]] || extra=(UPDATEACCESSKEY_SIGN_PASSWORD=x)
+  env UPDATEACCESSKEY_SIGN_PFX="$work/none.pfx" "${extra[@]}" "$root/scripts/release.sh" "$work/refused" \
+    >"$work/refused.log" 2>&1 && fail "the release went on, expected: $refusal"
+  grep -q "$refusal" "$work/refused.log" || fail "the refusal does not say why:" "$(cat "$work/refused.log")"
+done
 
-step "a release signed with a throwaway certificate"
+step "a release signed with a throwaway certificate, osslsigncode standing in for the timestamp server"
 # Spaces, a dollar sign and quotes: the password must reach osslsigncode as it is.
 # shellcheck disable=SC2016
 password='pass word $1 "quoted"'
@@ -98,7 +113,21 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=UpdateAccessKey tes
   -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/cert.pfx" \
   -passout "pass:$password"
-release signed UPDATEACCESSKEY_SIGN_PFX="$work/cert.pfx" UPDATEACCESSKEY_SIGN_PASSWORD="$password"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=UpdateAccessKey test TSA" \
+  -addext "extendedKeyUsage=critical,timeStamping" -keyout "$work/tsa-key.pem" -out "$work/tsa.pem" 2>/dev/null
+# No network here: osslsigncode is its own timestamp authority, and the URL it was given is kept.
+mkdir "$work/bin"
+cat >"$work/bin/osslsigncode" <<'EOF'
+#!/usr/bin/env bash
+for ((i = 1; i < $#; i++)); do [ "${!i}" != -ts ] || break; done
+url=$((i + 1)) && echo "${!url}" >"$TSA_DIR/timestamp-url"
+exec /usr/bin/osslsigncode "${@:1:i-1}" "${@:i+2}" -TSA-certs "$TSA_DIR/tsa.pem" -TSA-key "$TSA_DIR/tsa-key.pem"
+EOF
+chmod +x "$work/bin/osslsigncode"
+url=http://timestamp.example/rfc3161
+release signed UPDATEACCESSKEY_SIGN_PFX="$work/cert.pfx" UPDATEACCESSKEY_SIGN_PASSWORD="$password" \
+  UPDATEACCESSKEY_SIGN_TIMESTAMP="$url" PATH="$work/bin:$PATH" TSA_DIR="$work"
+[ "$(cat "$work/timestamp-url")" = "$url" ] || fail "osslsigncode was not given the timestamp server"
 [ "$(printed signed "$program")" = "$(printed first "$program")" ] ||
   fail "the signed release was built from a different program"
 unpack signed
@@ -108,8 +137,9 @@ signed=$work/signed/unpacked/UpdateAccessKey.exe
 cmp -s "$signed" "$unpacked/UpdateAccessKey.exe" && fail "the signed release's program is unsigned"
 
 # The throwaway certificate is its own root, so it is given as the one to trust.
-report=$(osslsigncode verify -CAfile "$work/cert.pem" -in "$signed" 2>&1) ||
+report=$(osslsigncode verify -CAfile "$work/cert.pem" -TSA-CAfile "$work/tsa.pem" -in "$signed" 2>&1) ||
   fail "osslsigncode does not accept the signature:" "$report"
+grep -q '^Timestamp Server Signature verification: ok' <<<"$report" || fail "no valid timestamp:" "$report"
 grep -q '^Message digest algorithm  : SHA256' <<<"$report" || fail "not signed with SHA-256:" "$report"
 current=$(sed -n 's/^Current message digest *: //p' <<<"$report")
 calculated=$(sed -n 's/^Calculated message digest *: //p' <<<"$report")
