@@ -1,10 +1,6 @@
-// The one owner of a system resource, whatever its kind: a file, a registry key, a GDI object, a
-// COM pointer or an initialisation to undo. `Traits` names the handle type, the value that owns
-// nothing, and how to let go:
+// The one owner of a system resource of any kind, and below it the Win32 kinds that it owns.
+// `Traits` gives the handle type, the value that owns nothing, and how to let go:
 //   struct Traits { using Handle = ...; static Handle invalid(); static void close(Handle); };
-// Non-copyable and movable; it lets go when it goes, so nothing is released by hand.
-//
-// Below it, the Win32 handle kinds that it owns.
 #pragma once
 
 #include <windows.h>
@@ -49,34 +45,21 @@ class Unique {
   Handle handle_ = Traits::invalid();
 };
 
-// A handle kind that owns nothing when null and lets go through `close_`, a function of its own
-// rather than a lambda, whose type would differ in each file that includes this one.
+// Owns nothing when null. `close_` is a named function: a lambda's type differs in each file.
 template <typename Object, auto close_>
 struct NullTraits {
   using Handle = Object;
   static Object invalid() { return nullptr; }
   static void close(Object h) { close_(h); }
 };
-inline void deleteObject(HGDIOBJ h) { DeleteObject(h); }
-inline void destroyIcon(HICON h) { DestroyIcon(h); }
-inline void destroyWindow(HWND h) { DestroyWindow(h); }
-inline void deleteDc(HDC h) { DeleteDC(h); }
-inline void localFree(HLOCAL h) { LocalFree(h); }
-inline void closeKey(HKEY h) { RegCloseKey(h); }
-inline void closeHandle(HANDLE h) { CloseHandle(h); }
+// A handle kind whose failed opening gives INVALID_HANDLE_VALUE: a file, a file search.
+template <auto close_>
+struct InvalidHandleValueTraits : NullTraits<HANDLE, close_> {
+  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+};
 using ComEnd = void(WINAPI*)();
 inline void endCom(ComEnd end) { end(); }
 
-struct FileTraits {
-  using Handle = HANDLE;
-  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-  static void close(HANDLE handle) { CloseHandle(handle); }
-};
-struct FindTraits {
-  using Handle = HANDLE;
-  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-  static void close(HANDLE h) { FindClose(h); }
-};
 // A window's DC goes back to its window.
 struct WindowDcTraits {
   struct Handle {
@@ -87,8 +70,7 @@ struct WindowDcTraits {
   static Handle invalid() { return {nullptr, nullptr}; }
   static void close(Handle h) { ReleaseDC(h.window, h.dc); }
 };
-// An object selected into a DC, which gets back what it held before, so that the object may be
-// deleted and the DC left as it was found.
+// An object selected into a DC, which gets back what it held, so that the object may be deleted.
 struct SelectionTraits {
   struct Handle {
     HDC dc;
@@ -115,28 +97,27 @@ struct WindowClassTraits {
   static void close(Handle h) { UnregisterClassW(MAKEINTATOM(h.atom), h.instance); }
 };
 
-using ScopedFile = Unique<FileTraits>;
-using ScopedFind = Unique<FindTraits>;
-using ScopedKey = Unique<NullTraits<HKEY, closeKey>>;
+using ScopedFile = Unique<InvalidHandleValueTraits<CloseHandle>>;
+using ScopedFind = Unique<InvalidHandleValueTraits<FindClose>>;
+using ScopedKey = Unique<NullTraits<HKEY, RegCloseKey>>;
 // A kernel object whose failed opening gives null, such as a token.
-using ScopedKernelHandle = Unique<NullTraits<HANDLE, closeHandle>>;
+using ScopedKernelHandle = Unique<NullTraits<HANDLE, CloseHandle>>;
 template <typename Object>
-using ScopedGdiObject = Unique<NullTraits<Object, deleteObject>>;
+using ScopedGdiObject = Unique<NullTraits<Object, DeleteObject>>;
 using ScopedFont = ScopedGdiObject<HFONT>;
 using ScopedBitmap = ScopedGdiObject<HBITMAP>;
-using ScopedIcon = Unique<NullTraits<HICON, destroyIcon>>;
+using ScopedIcon = Unique<NullTraits<HICON, DestroyIcon>>;
 // A window's owner must let go of it (release) when the window is destroyed by other means.
-using ScopedWindow = Unique<NullTraits<HWND, destroyWindow>>;
+using ScopedWindow = Unique<NullTraits<HWND, DestroyWindow>>;
 using ScopedWindowDc = Unique<WindowDcTraits>;
-using ScopedMemoryDc = Unique<NullTraits<HDC, deleteDc>>;
+using ScopedMemoryDc = Unique<NullTraits<HDC, DeleteDC>>;
 using ScopedSelection = Unique<SelectionTraits>;
 // What the system allocated for the caller, such as FormatMessage's text.
 template <typename Object>
-using ScopedLocal = Unique<NullTraits<Object*, localFree>>;
+using ScopedLocal = Unique<NullTraits<Object*, LocalFree>>;
 template <typename Interface>
 using ScopedCom = Unique<ComTraits<Interface>>;
-// COM started on this thread. Its handle is the CoUninitialize that ends it, as COM's library is
-// found at run time.
+// COM started on this thread; its handle is CoUninitialize, as COM's library is found at run time.
 using ScopedComStart = Unique<NullTraits<ComEnd, endCom>>;
 // A registered window class, unregistered when it goes, which must be after its last window.
 using ScopedWindowClass = Unique<WindowClassTraits>;
