@@ -5,7 +5,6 @@
 
 #include "resources/Texts.h"
 #include "resources/resource.h"
-#include "storage/KeyFile.h"
 #include "storage/Registry.h"
 #include "storage/StorageError.h"
 #include "win32/SystemFunction.h"
@@ -16,8 +15,7 @@ namespace window {
 namespace {
 
 constexpr wchar_t kInstallSubKey[] = L"Software\\Quorvantis";
-// 8.25 pt, regular and bold, in the TrueType face with the classic dialog font's metrics, which
-// scales smoothly at every DPI and carries Cyrillic for the key's character set.
+// 8.25 pt in the TrueType twin of the classic dialog font: it scales at every DPI and has Cyrillic.
 constexpr wchar_t kFontFace[] = L"Microsoft Sans Serif";
 constexpr int kFontTenthsOfPoint = 83;
 constexpr int kPointsPerInch = 72;
@@ -34,8 +32,7 @@ Function user32Function(const char* name) {
   return win32::systemFunction<Function>(user32, name);
 }
 
-// The DPI of the monitor that the window is on: GetDpiForWindow from Windows 10 1607 on,
-// GetDpiForMonitor on Windows 8.1, and one DPI for all on earlier systems.
+// Per monitor: GetDpiForWindow from Windows 10 1607, GetDpiForMonitor from 8.1; one DPI before.
 int dpiOfWindow(HWND hwnd) {
   static const auto forWindow = user32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
   if (forWindow) return static_cast<int>(forWindow(hwnd));
@@ -51,8 +48,7 @@ int dpiOfWindow(HWND hwnd) {
   return GetDeviceCaps(dc.get().dc, LOGPIXELSY);
 }
 
-// Windows 10 1607 scales a per-monitor aware window's frame only when asked; from 1703 on,
-// per-monitor awareness version 2 does it for every window.
+// Windows 10 1607 scales a window's frame only when asked; per-monitor V2 (1703) always does.
 void scaleFrameWithDpi(HWND hwnd) {
   static const auto enable = user32Function<BOOL(WINAPI*)(HWND)>("EnableNonClientDpiScaling");
   static const auto contextOf =
@@ -78,8 +74,7 @@ HFONT createDialogFont(int dpi, int weight, BYTE charset) {
 }
 
 bool highContrastIsOn() {
-  HIGHCONTRASTW highContrast{};
-  highContrast.cbSize = sizeof highContrast;
+  HIGHCONTRASTW highContrast{sizeof highContrast, 0, nullptr};
   return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof highContrast, &highContrast, 0) &&
          (highContrast.dwFlags & HCF_HIGHCONTRASTON);
 }
@@ -97,11 +92,59 @@ storage::Rights rightsOfThisProcess() {
   return elevated ? storage::Rights::Administrator : storage::Rights::User;
 }
 
-// Neither button is a default or cancel button, which the dialog navigation would press for
-// Enter and Esc.
+// Enter and Esc, which the dialog navigation would take to a default or cancel button: none is.
 bool pressesNoButton(const MSG& message) {
   return message.message == WM_KEYDOWN &&
          (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE);
+}
+
+// The window's size for a client area of `client` at `dpi`; none where the system gives none.
+std::optional<SIZE> windowSize(HWND hwnd, Size client, int dpi) {
+  static const auto adjustForDpi =
+      user32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
+  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
+  RECT frame{0, 0, client.width, client.height};
+  const BOOL done = adjustForDpi
+                        ? adjustForDpi(&frame, style, FALSE, exStyle, static_cast<UINT>(dpi))
+                        : AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  if (!done) return std::nullopt;
+  return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void placeCentred(HWND hwnd, int dpi) {
+  // Centred on the work area of the screen the window first appears on: the one it would be on
+  // at this size. Without a frame to go by, the client area's size is the nearest.
+  const Size client{scaled(kClientWidth, dpi), scaled(kClientHeight, dpi)};
+  const SIZE size = windowSize(hwnd, client, dpi).value_or(SIZE{client.width, client.height});
+  RECT frame;
+  GetWindowRect(hwnd, &frame);
+  frame.right = frame.left + size.cx;
+  frame.bottom = frame.top + size.cy;
+  MONITORINFO monitor{sizeof monitor, {}, {}, 0};
+  GetMonitorInfoW(MonitorFromRect(&frame, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& work = monitor.rcWork;
+  const Point at = centredIn({work.left, work.top, work.right, work.bottom}, {size.cx, size.cy});
+  SetWindowPos(hwnd, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::optional<SIZE> sizeForDpi(HWND hwnd, int dpi) {
+  // A minimized or maximized window takes the size that the system gives it.
+  if (IsIconic(hwnd) || IsZoomed(hwnd)) return std::nullopt;
+  RECT client;
+  GetClientRect(hwnd, &client);
+  const Size now{client.right, client.bottom};
+  return windowSize(hwnd, clientAreaForDpi(now, dpiOfWindow(hwnd), dpi), dpi);
+}
+
+void repaintAll(HWND hwnd) {
+  // WS_CLIPCHILDREN keeps the window's own invalidation out of its controls.
+  RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+// The first control in tab order that is visible and enabled.
+void focusFirst(HWND hwnd) {
+  if (const HWND first = GetNextDlgTabItem(hwnd, nullptr, FALSE)) SetFocus(first);
 }
 
 }  // namespace
@@ -145,7 +188,7 @@ Form1::Form1(HINSTANCE instance, storage::FileOperations& files)
   createFonts(dpi);
   createControls(dpi);
   loadIcons(dpi);
-  placeCentred(dpi);
+  placeCentred(hwnd_.get(), dpi);
 }
 
 void Form1::load() {
@@ -160,14 +203,14 @@ void Form1::load() {
     textColours_[static_cast<size_t>(Control::Label4)] = kNotFoundColour;
     setText(Control::Label4, texts::kNotFound);
   } else {
-    setText(Control::Label2, readCurrentAccessKey());
+    setText(Control::Label2, storage::readCurrentAccessKey(files_, installPath_));
     EnableWindow(handleOf(Control::Command_Update), FALSE);
     setText(Control::Label4, texts::kInstructions);
   }
   ShowWindow(hwnd_.get(), SW_SHOWNORMAL);
   UpdateWindow(hwnd_.get());
   SetForegroundWindow(hwnd_.get());
-  focusFirst();
+  focusFirst(hwnd_.get());
   // The message is all that this window has to say, and nothing has the focus that would say it.
   if (installPath_.empty()) {
     liveRegions_.announce(handleOf(Control::Label4), Announcement::Assertive);
@@ -180,22 +223,19 @@ void Form1::text1Changed() {
 }
 
 void Form1::updateClicked() {
-  newAccessKey_ = text(Control::Text1);
   try {
-    saveNewAccessKey();
+    storage::saveNewAccessKey(files_, installPath_, text(Control::Text1), rights_);
   } catch (const storage::StorageError& e) {
     if (e.kind() != storage::StorageError::Kind::RefusedKey) throw;
     // Refused before anything was touched: the user types the key again.
-    newAccessKey_.clear();
     const std::wstring message = texts::fill(texts::kUnsavable, {e.reason()});
     MessageBoxW(hwnd_.get(), message.c_str(), texts::kWindowTitle, MB_OK | MB_ICONWARNING);
     return;
   }
-  setText(Control::Label2, readCurrentAccessKey());
+  setText(Control::Label2, storage::readCurrentAccessKey(files_, installPath_));
   setText(Control::Text1, L"");
   // The change handler that the clearing ran may have failed: this handler ends with it.
   if (failed_) return;
-  newAccessKey_.clear();
   ShowWindow(handleOf(Control::Label5), SW_SHOWNA);
   SetFocus(handleOf(Control::Command_Exit));
   // The focus speaks for "Exit"; the confirmation follows it.
@@ -204,30 +244,17 @@ void Form1::updateClicked() {
 
 void Form1::exitClicked() { hwnd_.reset(); }
 
-void Form1::saveNewAccessKey() {
-  storage::saveNewAccessKey(files_, installPath_, newAccessKey_, rights_);
-}
-
-std::wstring Form1::readCurrentAccessKey() {
-  currentAccessKey_ = storage::readCurrentAccessKey(files_, installPath_);
-  return *currentAccessKey_;
-}
-
 void Form1::runHandler(void (Form1::*handler)()) {
   if (failed_) return;
   try {
     (this->*handler)();
   } catch (...) {
-    fail(describeCurrentError());
+    failed_ = true;
+    const HWND owner = hwnd_ && IsWindowVisible(hwnd_.get()) ? hwnd_.get() : nullptr;
+    MessageBoxW(owner, describeCurrentError().c_str(), texts::kWindowTitle, MB_OK | MB_ICONERROR);
+    // After the box, whose own loop would end at the quit.
+    PostQuitMessage(1);
   }
-}
-
-void Form1::fail(const std::wstring& message) {
-  failed_ = true;
-  const HWND owner = hwnd_ && IsWindowVisible(hwnd_.get()) ? hwnd_.get() : nullptr;
-  MessageBoxW(owner, message.c_str(), texts::kWindowTitle, MB_OK | MB_ICONERROR);
-  // After the box, whose own loop would end at the quit.
-  PostQuitMessage(1);
 }
 
 int Form1::run() {
@@ -245,8 +272,7 @@ int Form1::run() {
 }
 
 void Form1::createControls(int dpi) {
-  // By ControlKind: a label, with no prefix so that an "&" in a key is shown as it is; a text
-  // box; a button; a picture.
+  // By ControlKind. A label shows an "&" in a key as it is.
   constexpr struct {
     const wchar_t* className;
     DWORD style, exStyle;
@@ -285,7 +311,6 @@ Size Form1::sizeOf(const ControlDesign& design, const std::wstring& text) const 
   if (design.kind != ControlKind::Label) {
     return {scaled(design.width, layoutDpi_), scaled(design.height, layoutDpi_)};
   }
-  // A label's text is measured as the label will draw it, in its font.
   const win32::ScopedMemoryDc dc(CreateCompatibleDC(nullptr));
   const win32::ScopedSelection selected({dc.get(), SelectObject(dc.get(), fontOf(design.control))});
   TEXTMETRICW metrics{};
@@ -312,46 +337,7 @@ void Form1::loadIcons(int dpi) {
   smallIcon_ = std::move(small);
 }
 
-std::optional<SIZE> Form1::windowSize(Size client, int dpi) const {
-  static const auto adjustForDpi =
-      user32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
-  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_.get(), GWL_STYLE));
-  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_.get(), GWL_EXSTYLE));
-  RECT frame{0, 0, client.width, client.height};
-  const BOOL done = adjustForDpi
-                        ? adjustForDpi(&frame, style, FALSE, exStyle, static_cast<UINT>(dpi))
-                        : AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  if (!done) return std::nullopt;
-  return SIZE{frame.right - frame.left, frame.bottom - frame.top};
-}
-
-void Form1::placeCentred(int dpi) {
-  // Centred on the work area of the screen the window first appears on: the one it would be on
-  // at this size. Without a frame to go by, the client area's size is the nearest.
-  const Size client{scaled(kClientWidth, dpi), scaled(kClientHeight, dpi)};
-  const SIZE size = windowSize(client, dpi).value_or(SIZE{client.width, client.height});
-  RECT frame;
-  GetWindowRect(hwnd_.get(), &frame);
-  frame.right = frame.left + size.cx;
-  frame.bottom = frame.top + size.cy;
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromRect(&frame, MONITOR_DEFAULTTOPRIMARY), &monitor);
-  const RECT& work = monitor.rcWork;
-  const Point at = centredIn({work.left, work.top, work.right, work.bottom}, {size.cx, size.cy});
-  SetWindowPos(hwnd_.get(), nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-std::optional<SIZE> Form1::sizeForDpi(int dpi) const {
-  // A minimized or maximized window takes the size that the system gives it.
-  if (IsIconic(hwnd_.get()) || IsZoomed(hwnd_.get())) return std::nullopt;
-  RECT client;
-  GetClientRect(hwnd_.get(), &client);
-  return windowSize(clientAreaForDpi({client.right, client.bottom}, dpiOfWindow(hwnd_.get()), dpi),
-                    dpi);
-}
-
-void Form1::layOut(int dpi) {
+void Form1::onDpiChanged(int dpi, const RECT& suggested) {
   // The old fonts go only once every control has its new one: none may hold a deleted font.
   const win32::ScopedFont oldRegularFont = std::move(regularFont_);
   const win32::ScopedFont oldBoldFont = std::move(boldFont_);
@@ -365,24 +351,19 @@ void Form1::layOut(int dpi) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(design.control)), FALSE);
   }
   loadIcons(dpi);
-  repaintAll();
-}
-
-void Form1::repaintAll() {
-  // WS_CLIPCHILDREN keeps the window's own invalidation out of its controls.
-  RedrawWindow(hwnd_.get(), nullptr, nullptr,
-               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  repaintAll(hwnd_.get());
+  SetWindowPos(hwnd_.get(), nullptr, suggested.left, suggested.top,
+               suggested.right - suggested.left, suggested.bottom - suggested.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT CALLBACK Form1::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  Form1* self = nullptr;
+  auto* self = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (message == WM_NCCREATE) {
     self = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     self->hwnd_.reset(hwnd);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     scaleFrameWithDpi(hwnd);
-  } else {
-    self = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   }
   if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
@@ -417,7 +398,7 @@ LRESULT Form1::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
       onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case kGetDpiScaledSize:
-      if (const std::optional<SIZE> size = sizeForDpi(static_cast<int>(wParam))) {
+      if (const std::optional<SIZE> size = sizeForDpi(hwnd, static_cast<int>(wParam))) {
         *reinterpret_cast<SIZE*>(lParam) = *size;
         return TRUE;
       }
@@ -431,13 +412,10 @@ LRESULT Form1::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 void Form1::onCommand(int id, int code) {
-  if (id == controlId(Control::Text1) && code == EN_CHANGE) {
-    runHandler(&Form1::text1Changed);
-  } else if (id == controlId(Control::Command_Update) && code == BN_CLICKED) {
-    runHandler(&Form1::updateClicked);
-  } else if (id == controlId(Control::Command_Exit) && code == BN_CLICKED) {
-    runHandler(&Form1::exitClicked);
-  }
+  if (id == controlId(Control::Text1) && code == EN_CHANGE) runHandler(&Form1::text1Changed);
+  if (code != BN_CLICKED) return;
+  if (id == controlId(Control::Command_Update)) runHandler(&Form1::updateClicked);
+  if (id == controlId(Control::Command_Exit)) runHandler(&Form1::exitClicked);
 }
 
 LRESULT Form1::onControlColour(HDC dc, HWND hwnd) {
@@ -457,7 +435,7 @@ void Form1::onColoursChanged() {
   highContrast_ = highContrastIsOn();
   // The controls of Common Controls 6 take their colours again only when told.
   for (HWND control : controls_) SendMessageW(control, WM_SYSCOLORCHANGE, 0, 0);
-  repaintAll();
+  repaintAll(hwnd_.get());
 }
 
 void Form1::onDrawLogo(const DRAWITEMSTRUCT& item) {
@@ -484,20 +462,8 @@ void Form1::onActivate(bool active) {
              IsWindowEnabled(focusBeforeDeactivation_)) {
     SetFocus(focusBeforeDeactivation_);
   } else {
-    focusFirst();
+    focusFirst(hwnd_.get());
   }
-}
-
-void Form1::onDpiChanged(int dpi, const RECT& suggested) {
-  layOut(dpi);
-  SetWindowPos(hwnd_.get(), nullptr, suggested.left, suggested.top,
-               suggested.right - suggested.left, suggested.bottom - suggested.top,
-               SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Form1::focusFirst() {
-  // The first control in tab order that is visible and enabled.
-  if (const HWND first = GetNextDlgTabItem(hwnd_.get(), nullptr, FALSE)) SetFocus(first);
 }
 
 std::wstring Form1::text(Control control) const {
@@ -510,7 +476,6 @@ std::wstring Form1::text(Control control) const {
 
 void Form1::setText(Control control, const std::wstring& text) {
   SetWindowTextW(handleOf(control), text.c_str());
-  // A label is sized for the text it shows.
   if (const ControlDesign& design = designOf(control); design.kind == ControlKind::Label) {
     const Size size = sizeOf(design, text);
     SetWindowPos(handleOf(control), nullptr, 0, 0, size.width, size.height,
