@@ -10,8 +10,7 @@ int rescaled(int pixels, int dpi, int newDpi) { return (pixels * newDpi + dpi / 
 
 Size designClientArea(int dpi) { return {scaled(kClientWidth, dpi), scaled(kClientHeight, dpi)}; }
 
-// Where the room on a control's right ends in the design: at the next column of controls, else
-// at the client area's edge.
+// Where the room on a control's right ends: at the next column of controls, else the edge.
 int roomEnd(const ControlDesign& control) {
   int end = kClientWidth;
   for (const ControlDesign& other : kControls) {
@@ -39,8 +38,7 @@ Size labelSize(Control label, int dpi, int lineHeight, const std::function<int(i
   };
   int width = designed.width;
   if (!fits(width)) {
-    // The least width that fits, between one too narrow and the room's end; text wraps at fewer
-    // places the wider it may be.
+    // The least width that fits: text wraps at fewer places the wider it may be.
     int tooNarrow = width;
     width = scaled(roomEnd(design), dpi) - scaled(design.left, dpi);
     while (width - tooNarrow > 1) {

@@ -1,5 +1,4 @@
-// The window's design, with no I/O: its controls in creation order with their places at 96 DPI
-// and their texts, and how the layout follows the DPI and the screen.
+// The window's design, without I/O: its controls at 96 DPI, and how they follow DPI and screen.
 #pragma once
 
 #include <array>
@@ -26,8 +25,7 @@ inline constexpr wchar_t kWindowClass[] = L"QuorvantisUpdateAccessKey";
 inline constexpr int kClientWidth = 537;
 inline constexpr int kClientHeight = 290;
 inline constexpr int kDesignDpi = 96;
-// Label2 shows the key in black, and the not-found message is red, where the colour scheme lets
-// them be read. 0x00BBGGRR.
+// 0x00BBGGRR: the key in black, the not-found message in red, where the scheme lets them be read.
 inline constexpr std::uint32_t kKeyColour = 0x00000000;
 inline constexpr std::uint32_t kNotFoundColour = 0x002A00AC;
 
@@ -40,9 +38,8 @@ struct ControlDesign {
   const wchar_t* text;
 };
 
-// In tab order, which the system's dialog navigation follows, each label just before the control
-// it names: screen readers name an edit box after the label before it. No two controls overlap,
-// so the order shows nowhere else.
+// In tab order, each label just before the control it names, as screen readers name an edit box
+// after the label before it. No two controls overlap, so the order shows nowhere else.
 inline constexpr std::array<ControlDesign, 9> kControls = {{
     {Control::Command_Update, ControlKind::Button, 280, 216, 89, 25, texts::kUpdate},
     {Control::Label1, ControlKind::Label, 112, 24, 121, 17, texts::kCurrentKeyHeading},
@@ -55,8 +52,7 @@ inline constexpr std::array<ControlDesign, 9> kControls = {{
     {Control::Image1, ControlKind::Picture, 0, 0, 82, 290, texts::kLogoName},
 }};
 
-// The design's line of text at 96 DPI: 8.25 pt MS Sans Serif, 13 pixels high. A label holds its
-// height's worth of such lines.
+// 8.25 pt MS Sans Serif's line at 96 DPI; a label holds its height's worth of such lines.
 inline constexpr int kDesignLineHeight = 13;
 
 const ControlDesign& designOf(Control control);
@@ -79,15 +75,13 @@ struct Rect {
   int left, top, right, bottom;
 };
 
-// Where a window of `size` stands centred on a screen's work area, the screen without its
-// taskbar; one larger than the work area keeps its title bar on it.
+// Where a window of `size` stands centred on a work area; one larger keeps its title bar on it.
 Point centredIn(const Rect& workArea, Size size);
 
-// A label's size at `dpi` for a text that takes `heightAt(width)` pixels in lines `lineHeight`
-// high when wrapped at `width`. The design's size, scaled, where the text fits the lines that the
-// design gives the label. Else the label is just wide enough for that, up to the next control on
-// its right or the client area's edge; as wide as that where nothing is enough. It is taller only
-// where those lines are taller than its scaled height, as the font's height is rounded up.
+// A label's size at `dpi` for a text `heightAt(width)` pixels high wrapped at `width`, in lines
+// `lineHeight` high: the design's, scaled, where the text fits the design's lines; else the least
+// width that fits, at most the room up to the next control or the client area's edge. Taller only
+// where those lines are taller than the scaled height, as the font's height is rounded up.
 Size labelSize(Control label, int dpi, int lineHeight,
                const std::function<int(int width)>& heightAt);
 

@@ -9,17 +9,14 @@
 #include "window/Form1.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  // Load system DLLs from System32 only, never from the current or program folder. Windows 7 has
-  // the call only with update KB2533623, and would refuse to start a program that imports it;
-  // without it, the current folder at least leaves the search.
+  // System DLLs from System32 only. Windows 7 has the call only with KB2533623, so it is looked
+  // up, and without it the current folder at least leaves the search.
   const auto setDefaultDllDirectories = win32::systemFunction<BOOL(WINAPI*)(DWORD)>(
       GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
   if (!setDefaultDllDirectories || !setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
     SetDllDirectoryW(L"");
   }
-  INITCOMMONCONTROLSEX controls{};
-  controls.dwSize = sizeof controls;
-  controls.dwICC = ICC_STANDARD_CLASSES;
+  const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 
   try {
