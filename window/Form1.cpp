@@ -203,7 +203,7 @@ void Form1::load() {
     textColours_[static_cast<size_t>(Control::Label4)] = kNotFoundColour;
     setText(Control::Label4, texts::kNotFound);
   } else {
-    setText(Control::Label2, storage::readCurrentAccessKey(files_, installPath_));
+    setText(Control::Label2, readCurrentAccessKey());
     EnableWindow(handleOf(Control::Command_Update), FALSE);
     setText(Control::Label4, texts::kInstructions);
   }
@@ -223,19 +223,22 @@ void Form1::text1Changed() {
 }
 
 void Form1::updateClicked() {
+  newAccessKey_ = text(Control::Text1);
   try {
-    storage::saveNewAccessKey(files_, installPath_, text(Control::Text1), rights_);
+    saveNewAccessKey();
   } catch (const storage::StorageError& e) {
     if (e.kind() != storage::StorageError::Kind::RefusedKey) throw;
     // Refused before anything was touched: the user types the key again.
+    newAccessKey_.clear();
     const std::wstring message = texts::fill(texts::kUnsavable, {e.reason()});
     MessageBoxW(hwnd_.get(), message.c_str(), texts::kWindowTitle, MB_OK | MB_ICONWARNING);
     return;
   }
-  setText(Control::Label2, storage::readCurrentAccessKey(files_, installPath_));
+  setText(Control::Label2, readCurrentAccessKey());
   setText(Control::Text1, L"");
   // The change handler that the clearing ran may have failed: this handler ends with it.
   if (failed_) return;
+  newAccessKey_.clear();
   ShowWindow(handleOf(Control::Label5), SW_SHOWNA);
   SetFocus(handleOf(Control::Command_Exit));
   // The focus speaks for "Exit"; the confirmation follows it.
@@ -243,6 +246,15 @@ void Form1::updateClicked() {
 }
 
 void Form1::exitClicked() { hwnd_.reset(); }
+
+void Form1::saveNewAccessKey() {
+  storage::saveNewAccessKey(files_, installPath_, newAccessKey_, rights_);
+}
+
+std::wstring Form1::readCurrentAccessKey() {
+  currentAccessKey_ = storage::readCurrentAccessKey(files_, installPath_);
+  return *currentAccessKey_;
+}
 
 void Form1::runHandler(void (Form1::*handler)()) {
   if (failed_) return;

@@ -31,6 +31,9 @@ class Form1 {
   void updateClicked();
   void exitClicked();
 
+  // Writes the key file's line for `newAccessKey_`.
+  void saveNewAccessKey();
+
   // Runs `handler`; an error ends it there, is shown to the user, and ends the program.
   void runHandler(void (Form1::*handler)());
 
@@ -42,6 +45,7 @@ class Form1 {
   LRESULT handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND handleOf(Control control) const { return controls_[static_cast<size_t>(control)]; }
+  std::wstring readCurrentAccessKey();
   std::wstring text(Control control) const;
   // A change of Text1 runs its change handler before this returns.
   void setText(Control control, const std::wstring& text);
@@ -63,6 +67,8 @@ class Form1 {
   HINSTANCE instance_;
   storage::FileOperations& files_;
   std::wstring installPath_;
+  std::optional<std::wstring> currentAccessKey_;
+  std::wstring newAccessKey_;
   storage::Rights rights_ = storage::Rights::User;
 
   std::array<HWND, 9> controls_{};
