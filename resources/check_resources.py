@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Checks a built UpdateAccessKey.exe: icon, logo, version and manifest resources, the PE
-hardening flags, that it imports nothing but system DLLs, none of COM's and no function that
-Windows 7 lacks, and that it stays within 360,000 bytes.
+hardening flags, that it imports nothing but system DLLs, not the annotation service's and no
+function that Windows 7 lacks, and that it stays within 360,000 bytes.
 Usage: /usr/bin/python3 check_resources.py EXE
 """
 import difflib
@@ -224,8 +224,9 @@ if not functions:
 for dll in (entry.dll.decode() for entry in imports):
     if not system.fullmatch(dll):
         fail(f"imports {dll}, which is not a system DLL")
-    # COM is loaded when a label is first announced, never at start-up.
-    if dll.lower() in ("ole32.dll", "oleacc.dll", "oleaut32.dll"):
+    # The annotation service is loaded when a label is first announced, never at start-up. ole32
+    # may be: a KnownDLL, it comes from System32 wherever the program starts.
+    if dll.lower() in ("oleacc.dll", "oleaut32.dll"):
         fail(f"imports {dll} at start-up")
 for function in sorted(newer_than_7.intersection(functions)):
     fail(f"imports {function}, which Windows 7 lacks")

@@ -117,7 +117,7 @@ template <typename Object>
 using ScopedLocal = Unique<NullTraits<Object*, LocalFree>>;
 template <typename Interface>
 using ScopedCom = Unique<ComTraits<Interface>>;
-// COM started on this thread; its handle is CoUninitialize, as COM's library is found at run time.
+// COM started on this thread; its handle is the CoUninitialize that ends it.
 using ScopedComStart = Unique<NullTraits<ComEnd, endCom>>;
 // A registered window class, unregistered when it goes, which must be after its last window.
 using ScopedWindowClass = Unique<WindowClassTraits>;

@@ -1,7 +1,7 @@
 // Labels whose news screen readers speak wherever the focus is: each is marked as a live region
 // through Dynamic Annotation, then the live-region event is raised for it. COM, which the marking
-// needs, is loaded only at the first announcement, so a window that announces nothing never
-// pays for it.
+// needs, starts only at the first announcement, so a window that announces nothing never pays for
+// it.
 #pragma once
 
 #include <windows.h>

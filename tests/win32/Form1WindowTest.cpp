@@ -619,9 +619,9 @@ TEST(LiveRegions, EndOnlyTheComThatTheyStarted) {
   }
 }
 
-// COM's library by its full System32 path, as Windows 7 without update KB2533623 refuses the
+// A system library by its full System32 path, as Windows 7 without update KB2533623 refuses the
 // search flag: not even one loaded already, as this test is, comes from the program's folder.
-TEST(LiveRegions, LoadComFromSystem32Alone) {
+TEST(SystemLibrary, LoadFromSystem32Alone) {
   EXPECT_NE(win32::systemLibrary(L"ole32.dll"), nullptr);
   EXPECT_EQ(win32::systemLibrary(L"Form1WindowTest.exe"), nullptr);
 }
