@@ -80,7 +80,7 @@ std::map<COLORREF, int> coloursOf(Control control) {
   return counts;
 }
 
-using ScopedHook = win32::Unique<win32::NullTraits<HHOOK, [](HHOOK h) { UnhookWindowsHookEx(h); }>>;
+using ScopedHook = win32::Unique<win32::NullTraits<HHOOK, UnhookWindowsHookEx>>;
 ScopedHook hook(int type, HOOKPROC procedure) {
   return ScopedHook(SetWindowsHookExW(type, procedure, nullptr, GetCurrentThreadId()));
 }
